@@ -1,0 +1,6 @@
+# The code must build warning-free and pass its tests with clang++ too.
+set -euo pipefail
+. scripts/prereqs.sh
+need clang++ clang
+install_needed
+cmake --workflow --preset clang

@@ -1,0 +1,3 @@
+#include "common/common.h"
+
+bool traceMode = false;

@@ -1,0 +1,84 @@
+#include <cstdio>
+#include <cstring>
+
+#include "common/common.h"
+#include "flash/flash.h"
+
+const char levelThreshold[] = "0x61";
+
+namespace {
+
+// strcmp compares as unsigned bytes; the trace shows only the sign.
+int compareLevels(const char *prvLvl) {
+  int order = std::strcmp(levelThreshold, prvLvl);
+  return (order > 0) - (order < 0);
+}
+
+// Levels above "0x61", as text, take effect after a DC power cycle.
+void printPowerCycleAdvice(const char *prvLvl) {
+  if (compareLevels(prvLvl) < 0)
+    std::printf("DC power cycle the system for the update to take effect.\n");
+  else
+    std::printf("AC power cycle the system for the update to take affect.\n");
+}
+
+// Statuses 0 to 4 and 255 are the tool's own; others keep their last digit.
+int foldStatus(int status) {
+  if (status != 255 && (status < 0 || status > 4))
+    return getDigit(status);
+  return status;
+}
+
+} // namespace
+
+int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl) {
+  char command[lineSize] = {};
+  int status = 0;
+  int result = 1;
+
+  if (!buildFlashCommand(command, address, imageFile)) {
+    std::printf("ERROR: Flash command is too long!\n");
+    return 111;
+  }
+  std::printf("Flashing Vexo.\n");
+  status = runToolCommand(command);
+  if (traceMode) {
+    std::printf("VxTool return code:  %d\n", status);
+    std::printf("PowerCycle:%s prvLvl:%s\n", levelThreshold, prvLvl);
+    std::printf("strcmp %s, %s\n", levelThreshold, prvLvl);
+    std::printf("cycle  %d\n", compareLevels(prvLvl));
+  }
+
+  status = foldStatus(status);
+  switch (status) {
+  case 0:
+    std::printf("Vexo found and firmware updated.\n");
+    printPowerCycleAdvice(prvLvl);
+    result = 0;
+    break;
+  case 1:
+    std::printf("No Vexos found in the system.\n");
+    std::printf("Firmware was not flashed.\n");
+    result = 171;
+    break;
+  case 2:
+    std::printf("Vexo firmware update error - Vexo found but update failed.\n");
+    result = status;
+    break;
+  case 3:
+    // Windows-1252: 0x96 is an en dash, 0x92 a right single quote.
+    std::printf("Vexo Silicon ID Error \x96 Vexo found but the silicon ID didn\x92t match file.\n");
+    break;
+  case 4:
+    std::printf("Vexo Found and Firmware level is up-to-date. No flashing required.\n");
+    result = 0;
+    break;
+  case 255:
+    std::printf("The VEXO update did not complete successfully.\n");
+    break;
+  default:
+    std::printf("The VEXO update did not complete successfully.  Return code: %d\n", status);
+    break;
+  }
+  return result;
+}

@@ -1,0 +1,21 @@
+// Reading the device's scan report.
+#pragma once
+
+#include <cstdio>
+
+extern const char imageKey[]; // "Reserved bytes  ="
+extern const char levelKey[]; // "Firmware level  ="
+
+// Reads one line of at most size - 1 characters into buffer, drops its
+// newline and then its trailing spaces (tabs and carriage returns stay).
+// Returns 1, or -1 at end of file or on a read error.
+int readReportLine(std::FILE *file, char *buffer, int size);
+
+// Runs the scan command and returns the image digit from the scan report:
+// '1' or '2', '0' when no image line names one (or the shell could not be
+// started), '9' when the report cannot be opened.
+char scanForImage(const char *address);
+
+// Prints the current firmware level from the scan report and copies it
+// into prvLvl (257 bytes); the level is empty when the report has none.
+void readFirmwareLevel(char *prvLvl);
