@@ -106,8 +106,7 @@ int main(int argc, char **argv) {
   }
   for (std::size_t s = 0; s < 2; s++)
     std::printf("side %zu: median %.3f ms, min %.3f ms, peak RSS %ld KiB\n", s + 1,
-                median(times[s]), *std::min_element(times[s].begin(), times[s].end()),
-                peakKb[s]);
+                median(times[s]), *std::min_element(times[s].begin(), times[s].end()), peakKb[s]);
   std::printf("ratio (side 1 / side 2, medians): %.3f\n", median(times[0]) / median(times[1]));
   return 0;
 }

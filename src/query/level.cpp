@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <cstring>
 
 #include "common/common.h"
 #include "query/query.h"
@@ -26,9 +25,7 @@ void readFirmwareLevel(char *prvLvl) {
   if (report == nullptr) {
     std::fputs(fileError, stdout);
   } else {
-    while (readReportLine(report, line, lineSize) != -1) {
-      if (std::strstr(line, levelKey) == nullptr)
-        continue;
+    if (findReportLine(report, levelKey, line)) {
       // Counted from the start of the line, where the key should stand.
       fwLvl = line + (sizeof levelKey - 1);
       while (isBlank(*fwLvl))
@@ -37,7 +34,6 @@ void readFirmwareLevel(char *prvLvl) {
         std::printf("line:  %s\n", line);
         std::printf("fwLvl:  %s\n", fwLvl);
       }
-      break;
     }
     std::fclose(report);
   }

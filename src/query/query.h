@@ -11,6 +11,12 @@ extern const char levelKey[]; // "Firmware level  ="
 // Returns 1, or -1 at end of file or on a read error.
 int readReportLine(std::FILE *file, char *buffer, int size);
 
+// Reads file from where it stands to the first line that readReportLine,
+// called with a lineSize buffer, would return with key in it, and puts that
+// line into line (lineSize bytes) as readReportLine would; false if no line
+// has the key. Reads in large blocks and copies only that line.
+bool findReportLine(std::FILE *file, const char *key, char *line);
+
 // Runs the scan command and returns the image digit from the scan report:
 // '1' or '2', '0' when no image line names one (or the shell could not be
 // started), '9' when the report cannot be opened.

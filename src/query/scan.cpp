@@ -37,15 +37,12 @@ char scanForImage(const char *address) {
     std::fputs(fileError, stdout);
     return '9';
   }
-  while (readReportLine(report, line, lineSize) != -1) {
-    if (std::strstr(line, imageKey) == nullptr)
-      continue;
+  if (findReportLine(report, imageKey, line)) {
     image = digitOf(line);
     if (traceMode) {
       std::printf("line:  %s\n", line);
       std::printf("image:  %c\n", image);
     }
-    break;
   }
   std::fclose(report);
   return image;
