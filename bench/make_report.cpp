@@ -8,10 +8,10 @@
 
 int main(int argc, char **argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: make_report SIZE_MB FILE\n");
+    (void)std::fprintf(stderr, "usage: make_report SIZE_MB FILE\n");
     return 2;
   }
-  long target = std::atol(argv[1]) * 1024L * 1024L;
+  long target = std::strtol(argv[1], nullptr, 10) * 1024L * 1024L;
   std::FILE *out = std::fopen(argv[2], "w");
   if (out == nullptr)
     return 1;
@@ -27,10 +27,11 @@ int main(int argc, char **argv) {
   long written = 0;
   for (unsigned i = 0; written < target; i++) {
     const std::string &line = fillers[(i * 7 + i / 3) % 7];
-    std::fputs(line.c_str(), out);
-    std::fputc('\n', out);
+    (void)std::fputs(line.c_str(), out);
+    (void)std::fputc('\n', out);
     written += static_cast<long>(line.size()) + 1;
   }
-  std::fputs("Reserved bytes  = 0x01\nFirmware level  = 0x62\n", out);
-  return std::fclose(out) == 0 ? 0 : 1;
+  (void)std::fputs("Reserved bytes  = 0x01\nFirmware level  = 0x62\n", out);
+  bool failed = std::ferror(out) != 0;
+  return std::fclose(out) == 0 && !failed ? 0 : 1;
 }

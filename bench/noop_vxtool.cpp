@@ -8,6 +8,5 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; i++)
     if (std::strcmp(argv[i], "-f") == 0)
       return 0;
-  std::fputs("Reserved bytes  = 0x01\nFirmware level  = 0x62\n", stdout);
-  return 0;
+  return std::fputs("Reserved bytes  = 0x01\nFirmware level  = 0x62\n", stdout) == EOF ? 1 : 0;
 }

@@ -48,7 +48,7 @@ bool runOnce(Command &command, Sample &sample) {
   sample.ms += std::chrono::duration<double, std::milli>(end - start).count();
   sample.maxRssKb = std::max(sample.maxRssKb, usage.ru_maxrss);
   if (!WIFEXITED(status) || WEXITSTATUS(status) == 127) {
-    std::fprintf(stderr, "timeit: %s did not run\n", command[0]);
+    (void)std::fprintf(stderr, "timeit: %s did not run\n", command[0]);
     return false;
   }
   return true;
@@ -64,10 +64,10 @@ double median(std::vector<double> values) {
 
 int main(int argc, char **argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: timeit ROUNDS CMD [-- CMD ...] :: CMD [-- CMD ...]\n");
+    (void)std::fprintf(stderr, "usage: timeit ROUNDS CMD [-- CMD ...] :: CMD [-- CMD ...]\n");
     return 2;
   }
-  int rounds = std::atoi(argv[1]);
+  long rounds = std::strtol(argv[1], nullptr, 10);
   std::vector<Side> sides(1, Side(1));
   for (int i = 2; i < argc; i++) {
     if (std::strcmp(argv[i], "::") == 0)
@@ -78,13 +78,13 @@ int main(int argc, char **argv) {
       sides.back().back().push_back(argv[i]);
   }
   if (rounds < 1 || sides.size() != 2) {
-    std::fprintf(stderr, "timeit: need ROUNDS >= 1 and exactly two sides\n");
+    (void)std::fprintf(stderr, "timeit: need ROUNDS >= 1 and exactly two sides\n");
     return 2;
   }
   for (Side &side : sides)
     for (Command &command : side) {
       if (command.empty()) {
-        std::fprintf(stderr, "timeit: empty command\n");
+        (void)std::fprintf(stderr, "timeit: empty command\n");
         return 2;
       }
       command.push_back(nullptr);
@@ -92,7 +92,7 @@ int main(int argc, char **argv) {
 
   std::vector<std::vector<double>> times(2);
   std::vector<long> peakKb(2, 0);
-  for (int round = -1; round < rounds; round++) { // round -1 warms the caches
+  for (long round = -1; round < rounds; round++) { // round -1 warms the caches
     for (std::size_t s = 0; s < 2; s++) {
       Sample sample;
       for (Command &command : sides[s])

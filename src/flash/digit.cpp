@@ -6,7 +6,7 @@
 
 int getDigit(int number) {
   static char *const numString = new char[textBlockSize]();
-  std::snprintf(numString, textBlockSize, "%d", number);
+  (void)std::snprintf(numString, textBlockSize, "%d", number);
   int newNum = numString[std::strlen(numString) - 1] - '0';
   if (traceMode) {
     std::printf("getDigit()\n");

@@ -11,7 +11,9 @@ namespace {
 // strcmp compares as unsigned bytes; the trace shows only the sign.
 int compareLevels(const char *prvLvl) {
   int order = std::strcmp(levelThreshold, prvLvl);
-  return (order > 0) - (order < 0);
+  if (order == 0)
+    return 0;
+  return order > 0 ? 1 : -1;
 }
 
 // Levels above "0x61", as text, take effect after a DC power cycle.

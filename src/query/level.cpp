@@ -23,7 +23,7 @@ void readFirmwareLevel(char *prvLvl) {
 
   std::FILE *report = std::fopen(scanReportName, "r");
   if (report == nullptr) {
-    std::fputs(fileError, stdout);
+    (void)std::fputs(fileError, stdout);
   } else {
     if (findReportLine(report, levelKey, line)) {
       // Counted from the start of the line, where the key should stand.
@@ -35,9 +35,9 @@ void readFirmwareLevel(char *prvLvl) {
         std::printf("fwLvl:  %s\n", fwLvl);
       }
     }
-    std::fclose(report);
+    (void)std::fclose(report); // read only: nothing to lose
   }
   std::printf("Current Firmware Level = %s\n", fwLvl);
   // At most 238 characters come from a 255-character line, so it fits.
-  std::snprintf(prvLvl, textBlockSize, "%s", fwLvl);
+  (void)std::snprintf(prvLvl, textBlockSize, "%s", fwLvl);
 }

@@ -34,7 +34,7 @@ char scanForImage(const char *address) {
 
   std::FILE *report = std::fopen(scanReportName, "r");
   if (report == nullptr) {
-    std::fputs(fileError, stdout);
+    (void)std::fputs(fileError, stdout);
     return '9';
   }
   if (findReportLine(report, imageKey, line)) {
@@ -44,6 +44,6 @@ char scanForImage(const char *address) {
       std::printf("image:  %c\n", image);
     }
   }
-  std::fclose(report);
+  (void)std::fclose(report); // read only: nothing to lose
   return image;
 }

@@ -1,0 +1,97 @@
+// libFuzzer target: arbitrary bytes as the scan report "busscan.out", read
+// by both report readers as a run reads it, and by the line reader. The
+// block search that the readers use must find the same line as reading
+// the report piece by piece; any difference, crash or sanitizer finding
+// ends the run.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "common/common.h"
+#include "query/query.h"
+
+namespace {
+
+// No tool runs: the report is already in place when the reader opens it.
+int noTool(const char *) {
+  return 0;
+}
+
+void fail(const char *what) {
+  (void)std::fprintf(stderr, "report_fuzz: %s\n", what);
+  std::abort();
+}
+
+// The line that reading piece by piece with readReportLine finds key in.
+bool referenceFind(std::FILE *file, const char *key, char *line) {
+  while (readReportLine(file, line, lineSize) != -1) {
+    if (std::strlen(line) >= lineSize)
+      fail("readReportLine returned more than 255 characters");
+    if (std::strstr(line, key) != nullptr)
+      return true;
+  }
+  return false;
+}
+
+void compareFinders(const std::uint8_t *data, std::size_t size, const char *key) {
+  char expected[lineSize] = {};
+  char actual[lineSize] = {};
+  // fmemopen cannot open an empty buffer; an empty report holds no line.
+  bool expectedFound = false;
+  if (size > 0) {
+    std::FILE *memory = fmemopen(const_cast<std::uint8_t *>(data), size, "r");
+    if (memory == nullptr)
+      fail("fmemopen failed");
+    expectedFound = referenceFind(memory, key, expected);
+    (void)std::fclose(memory);
+  }
+  std::FILE *report = std::fopen(scanReportName, "r");
+  if (report == nullptr)
+    fail("cannot reopen the report");
+  bool found = findReportLine(report, key, actual);
+  (void)std::fclose(report);
+  if (found != expectedFound || (found && std::strcmp(actual, expected) != 0))
+    fail("findReportLine differs from reading piece by piece");
+}
+
+char workDir[] = "/tmp/report_fuzz.XXXXXX";
+
+void removeWorkDir() {
+  if (chdir("/") == 0 && std::remove((std::string(workDir) + "/" + scanReportName).c_str()) == 0)
+    rmdir(workDir);
+}
+
+} // namespace
+
+// Paths given to the fuzzer (corpus, dictionary, artifacts) must be
+// absolute: it works in a private directory of its own.
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  if (mkdtemp(workDir) == nullptr || chdir(workDir) != 0)
+    fail("cannot make a working directory");
+  if (std::atexit(removeWorkDir) != 0)
+    fail("cannot register the clean-up");
+  toolRunner = noTool;
+  traceMode = true; // the trace lines print what the readers found
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  std::FILE *out = std::fopen(scanReportName, "w");
+  if (out == nullptr || std::fwrite(data, 1, size, out) != size || std::fclose(out) != 0)
+    fail("cannot write the report");
+
+  char level[textBlockSize] = {};
+  char image = scanForImage("0x50");
+  if (image == '9')
+    fail("the report could not be opened");
+  readFirmwareLevel(level);
+  if (std::strlen(level) > 238)
+    fail("level text longer than a line can hold");
+
+  compareFinders(data, size, imageKey);
+  compareFinders(data, size, levelKey);
+  return 0;
+}
