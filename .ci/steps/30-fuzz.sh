@@ -1,0 +1,32 @@
+# Fuzzes the scan report readers for a minute under the sanitizers; a
+# crash, a sanitizer finding or a reader disagreement fails the step.
+set -euo pipefail
+. scripts/prereqs.sh
+need_build_tools
+need clang++ clang
+need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
+install_needed
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+seconds=${FUZZ_SECONDS:-60}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/corpus"
+# The fuzzer works in a directory of its own: every path it gets is absolute.
+# Its standard output (the readers' messages) is closed to keep the log short.
+if ! build/fuzz/fuzz/report_fuzz -max_total_time="$seconds" -timeout=10 -max_len=8192 \
+  -close_fd_mask=1 -print_final_stats=1 -dict="$PWD/fuzz/report.dict" \
+  -artifact_prefix="$work/" "$work/corpus" "$PWD/fuzz/corpus" >"$work/log" 2>&1; then
+  tail -n 60 "$work/log"
+  for crash in "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*; do
+    [ -e "$crash" ] || continue
+    echo "--- $(basename "$crash") (base64):"
+    base64 "$crash" | head -c 4000
+    echo
+  done
+  echo "fuzzing found a fault"
+  exit 1
+fi
+grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/log"
+echo "fuzzing: no finding in ${seconds}s"

@@ -1,0 +1,36 @@
+# Static analysis and formatting: clang-tidy (.clang-tidy) and cppcheck
+# must report nothing, and every source must be clang-format clean.
+set -euo pipefail
+. scripts/prereqs.sh
+need_build_tools
+need clang++ clang
+need clang-tidy clang-tidy
+need run-clang-tidy clang-tidy
+need cppcheck cppcheck
+need clang-format clang-format
+install_needed
+
+sources=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tools/*.cpp' 'tools/*.h' \
+  'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h')
+echo "clang-format: $(echo "$sources" | wc -l) files"
+# shellcheck disable=SC2086
+clang-format --dry-run -Werror $sources
+
+# One compilation database for every program, the fuzzer and benchmarks too.
+cmake -S . -B build/analysis -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+  -DVEXOFLASH_FUZZ=ON -DVEXOFLASH_BENCH=ON >/dev/null
+
+echo "clang-tidy"
+run-clang-tidy -quiet -p build/analysis "$PWD/(src|tests|tools|bench|fuzz)/" >build/analysis/tidy.log 2>&1 ||
+  {
+    grep -E 'warning:|error:' -A3 build/analysis/tidy.log | head -n 200
+    echo "clang-tidy found problems"
+    exit 1
+  }
+
+echo "cppcheck"
+cppcheck --project=build/analysis/compile_commands.json --library=googletest --library=posix \
+  --enable=warning,style,performance,portability --std=c++20 --inline-suppr \
+  --suppress=missingIncludeSystem --error-exitcode=1 --quiet -j2 \
+  -i"$PWD/build"
+echo "static analysis and formatting: clean"
