@@ -141,7 +141,7 @@ TEST(SimImage, CrcOfKnownText) {
   EXPECT_EQ(crc32(std::vector<unsigned char>(check.begin(), check.end())), 0xCBF43926u);
 }
 
-TEST(SimDevice, StateFileReadsBackAndKeepsDefaults) {
+TEST(SimState, StateFileReadsBackAndKeepsDefaults) {
   Device device;
   device.address = 0x21;
   device.silicon = 0xBEEF;
@@ -163,7 +163,7 @@ TEST(SimDevice, StateFileReadsBackAndKeepsDefaults) {
   EXPECT_EQ(back.levels[1], 0x61u);
 }
 
-TEST(SimDevice, RefusesBadStateLines) {
+TEST(SimState, RefusesBadStateLines) {
   const char *const bad[] = {
       "running = 3",  "running = 0", "address = 0x80", "level1 = 0x100",
       "colour = 0x1", "running 2",   "silicon = ",
