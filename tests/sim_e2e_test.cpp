@@ -68,8 +68,10 @@ private:
 class SimRun : public ::testing::Test {
 protected:
   void SetUp() override {
-    // A state path from the caller's environment would not be this box's.
-    unsetenv("VXTOOL_SIM_STATE");
+    // The caller's own simulated device and faults stay out of these runs.
+    for (const char *name :
+         {"VXTOOL_SIM_STATE", "VXTOOL_SIM_ABSENT", "VXTOOL_SIM_STATUS", "VXTOOL_SIM_SIGNAL"})
+      unsetenv(name);
     for (const std::string &name : {image1, image2})
       box.writeFile(work(name), box.readFile(std::string(VXSIM_IMAGES) + "/" + name));
   }
