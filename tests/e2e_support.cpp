@@ -70,7 +70,7 @@ bool Sandbox::exists(const std::string &path) const {
   return std::filesystem::exists(path);
 }
 
-void Sandbox::installFakeTool() {
+void Sandbox::installFakeTool() const {
   std::string path = binDir() + "/vxtool";
   writeFile(path, fakeTool);
   std::filesystem::permissions(path, std::filesystem::perms::owner_all,
@@ -114,6 +114,7 @@ RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &
   std::vector<std::string> argStrings{VEXOFLASH_PATH};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<char *> argv;
+  argv.reserve(argStrings.size() + 1);
   for (auto &a : argStrings)
     argv.push_back(a.data());
   argv.push_back(nullptr);

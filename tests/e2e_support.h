@@ -36,7 +36,7 @@ public:
   // here, then runs the scan script, then exits with the scan status; a
   // flash (any other form) does the same with the flash settings. A status
   // of "kill" makes the tool kill itself with SIGKILL.
-  void installFakeTool();
+  void installFakeTool() const;
   void setScanReport(const std::string &bytes);
   void setScanStatus(const std::string &status);
   void setScanScript(const std::string &shell);

@@ -29,8 +29,11 @@ run-clang-tidy -quiet -p build/analysis "$PWD/(src|tests|tools|bench|fuzz)/" >bu
   }
 
 echo "cppcheck"
+# Not reported: system headers it does not have; in tests, members of the
+# case tables, which it cannot see used through GoogleTest's parameters;
+# its advice to turn plain loops into algorithms.
 cppcheck --project=build/analysis/compile_commands.json --library=googletest --library=posix \
   --enable=warning,style,performance,portability --std=c++20 --inline-suppr \
-  --suppress=missingIncludeSystem --error-exitcode=1 --quiet -j2 \
-  -i"$PWD/build"
+  --suppress=missingIncludeSystem --suppress="unusedStructMember:tests/*" \
+  --suppress=useStlAlgorithm --error-exitcode=1 --quiet -j2
 echo "static analysis and formatting: clean"
