@@ -1,0 +1,301 @@
+// Broken and hostile input from the outside: garbage and huge reports, a
+// report path that is a directory, no tool on PATH, a tool killed while it
+// scans, arguments made of shell syntax and arguments at the length limit.
+// Each ends one clear way, and nothing runs that should not.
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "table.h"
+
+namespace {
+
+NAMED_ROWS
+
+using Args = std::vector<std::string>;
+
+const std::string scanEcho =
+    "\nScanning for Vexo3 image.\nCommand:  vxtool -i2cp 0x50 2>&1 > busscan.out\n";
+const std::string notFound = "Vexo3 device not found.\n";
+const std::string updated = "Vexo found and firmware updated.\n";
+const std::string dc = "DC power cycle the system for the update to take effect.\n";
+const std::string ac = "AC power cycle the system for the update to take affect.\n";
+const std::string report1 = "Reserved bytes  = 0x01\nFirmware level  = 0x62\n";
+
+std::string flashEcho(const std::string &file) {
+  return "Flashing Vexo.\nCommand:  vxtool -i2cp 0x50 -q -f " + file + " 2>&1 > flash.out\n";
+}
+
+// What a whole run prints when the device runs image 1 at level.
+std::string updatedFromImage1(const std::string &level, const std::string &advice) {
+  return banner + scanEcho + "Current Firmware Level = " + level + "\n" + flashEcho("fw-2.bin") +
+         updated + advice;
+}
+
+class BadInput : public ::testing::Test {
+protected:
+  void SetUp() override {
+    box.installFakeTool();
+  }
+  RunResult run() const {
+    return box.run({"0x50", "fw-1.bin", "fw-2.bin"});
+  }
+  Sandbox box;
+};
+
+// Reports with NUL bytes and binary garbage. A line's text ends at its
+// first NUL byte; garbage is never mistaken for a key.
+struct GarbageCase {
+  const char *name;
+  std::string report;
+  std::string level;  // the level printed; unused when not found
+  std::string advice; // "" when the device is not found
+};
+
+class GarbageReport : public BadInput, public ::testing::WithParamInterface<GarbageCase> {};
+
+TEST_P(GarbageReport, EndsOneClearWay) {
+  box.setScanReport(GetParam().report);
+  RunResult r = run();
+  if (GetParam().advice.empty()) {
+    EXPECT_EQ(r.out, banner + scanEcho + notFound);
+    EXPECT_EQ(r.exitCode, 171);
+    EXPECT_EQ(box.toolCalls().size(), 1u);
+  } else {
+    EXPECT_EQ(r.out, updatedFromImage1(GetParam().level, GetParam().advice));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(box.toolCalls().size(), 2u);
+  }
+  EXPECT_EQ(r.err, "");
+}
+
+std::string allByteValues() {
+  std::string bytes;
+  for (int i = 0; i < 256; i++)
+    bytes += static_cast<char>(i);
+  return bytes;
+}
+
+// Bytes from a fixed generator: no newline, no key, any other value.
+std::string noise(std::size_t size) {
+  std::string bytes;
+  unsigned state = 12345;
+  while (bytes.size() < size) {
+    state = state * 1103515245u + 12345u;
+    char c = static_cast<char>(state >> 16);
+    if (c != '\n')
+      bytes += c;
+  }
+  return bytes;
+}
+
+const std::string nul(1, '\0');
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, GarbageReport,
+    ::testing::Values(
+        GarbageCase{"NulBeforeTheImageKey", "ab" + nul + report1, "", ""},
+        GarbageCase{"NulAfterTheDigit",
+                    "Reserved bytes  = 0x01" + nul + "\xFF\n" + "Firmware level  = 0x62\n", "0x62",
+                    dc},
+        GarbageCase{"NulCutsTheLevel",
+                    "Reserved bytes  = 0x01\nFirmware level  = 0x6" + nul + "2\n", "0x6", ac},
+        GarbageCase{"NulHidesTheFirstLevelLine",
+                    "Reserved bytes  = 0x01\n" + nul + "Firmware level  = 0x70\n" +
+                        "Firmware level  = 0x62\n",
+                    "0x62", dc},
+        GarbageCase{"EveryByteValueAroundTheKeyLines",
+                    allByteValues() + "\n" + report1 + allByteValues(), "0x62", dc},
+        GarbageCase{"BinaryLevel", "Reserved bytes  = 0x01\nFirmware level  = \x01\x7F\xFF\xFE\n",
+                    "\x01\x7F\xFF\xFE", ac},
+        GarbageCase{"OnlyNoise", noise(100000), "", ""},
+        GarbageCase{"NoiseThenKeyLines", noise(100000) + "\n" + report1 + noise(1000), "0x62", dc}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A 50 MB report with the key lines last is read whole, in memory that
+// does not grow with the report. The tool writes the report itself, so
+// this process stays small: every process it forks starts as its copy.
+TEST_F(BadInput, HugeReportWithKeyLinesLast) {
+  auto runWithFiller = [this](long bytes) {
+    box.setScanScript("yes 'Register 0x0040  = 0x1f  Reserved bits   = 0x00  "
+                      "Firmware  level = unknown' | head -c " +
+                      std::to_string(bytes) + "\nprintf '" + "Reserved bytes  = 0x01\\n" +
+                      "Firmware level  = 0x62\\n'\n");
+    RunResult r = run();
+    EXPECT_EQ(r.out, updatedFromImage1("0x62", dc)) << bytes;
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(box.readFile(box.workDir() + "/busscan.out").size(), bytes + report1.size());
+    // The largest of all processes waited for so far: vexoflash, its
+    // shells, the fake tool and the filler commands.
+    rusage children{};
+    EXPECT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
+    return children.ru_maxrss;
+  };
+  long smallPeakKb = runWithFiller(1000);
+  long hugePeakKb = runWithFiller(50L << 20);
+  EXPECT_LT(hugePeakKb - smallPeakKb, 4 * 1024) << "KiB more for a 50 MB report";
+}
+
+// "busscan.out" is a directory: the shell cannot redirect into it, so the
+// tool never runs, and the directory reads as an empty report.
+TEST_F(BadInput, ScanReportIsADirectory) {
+  box.setScanReport(report1);
+  std::filesystem::create_directory(box.workDir() + "/busscan.out");
+  RunResult r = run();
+  std::string ending = banner + scanEcho + notFound;
+  ASSERT_GE(r.out.size(), ending.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - ending.size()), ending);
+  std::string shellSays = r.out.substr(0, r.out.size() - ending.size());
+  EXPECT_NE(shellSays.find("busscan.out"), std::string::npos) << shellSays;
+  EXPECT_EQ(r.exitCode, 171);
+  EXPECT_TRUE(box.toolCalls().empty());
+  EXPECT_FALSE(box.exists(box.workDir() + "/flash.out"));
+}
+
+// "flash.out" is a directory: the flash command cannot start the tool, and
+// the shell's status 2 reads as a failed update; the device is not touched.
+TEST_F(BadInput, FlashLogIsADirectory) {
+  box.setScanReport(report1);
+  std::filesystem::create_directory(box.workDir() + "/flash.out");
+  RunResult r = run();
+  std::string ending =
+      flashEcho("fw-2.bin") + "Vexo firmware update error - Vexo found but update failed.\n";
+  ASSERT_GE(r.out.size(), ending.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - ending.size()), ending);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(box.toolCalls().size(), 1u); // the scan only
+}
+
+// No vxtool on PATH: the shell cannot find it, the redirection leaves an
+// empty report, and the run ends as for no device.
+TEST(BadInputNoTool, ToolMissingFromPath) {
+  Sandbox box; // no fake tool installed
+  RunResult r = box.run({"0x50", "fw-1.bin", "fw-2.bin"}, "/usr/bin:/bin");
+  std::string ending = banner + scanEcho + notFound;
+  ASSERT_GE(r.out.size(), ending.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - ending.size()), ending);
+  std::string shellSays = r.out.substr(0, r.out.size() - ending.size());
+  EXPECT_NE(shellSays.find("vxtool"), std::string::npos) << shellSays;
+  EXPECT_EQ(r.exitCode, 171);
+  EXPECT_EQ(box.readFile(box.workDir() + "/busscan.out"), "");
+  EXPECT_FALSE(box.exists(box.workDir() + "/flash.out"));
+}
+
+// A scan tool killed after it wrote a whole report: the scan status is not
+// looked at, so the report decides and the update goes on.
+TEST_F(BadInput, ScanToolKilledAfterAWholeReport) {
+  box.setScanReport(report1);
+  box.setScanStatus("kill");
+  RunResult r = run();
+  EXPECT_EQ(r.out, "Killed\n" + updatedFromImage1("0x62", dc));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(box.toolCalls().size(), 2u);
+}
+
+// Shell syntax in any argument reaches the tool as one intact word, in
+// the scan and the flash command alike, and runs nothing.
+struct WordCase {
+  const char *name;
+  std::string word;
+};
+
+const WordCase hostileWords[] = {
+    {"Spaces", "two  words"},
+    {"SingleQuotes", "it's 'quoted'"},
+    {"DoubleQuotes", "say \"hi\""},
+    {"Semicolon", "x;touch pwned"},
+    {"CommandSubstitution", "$(touch pwned)"},
+    {"Backticks", "`touch pwned`"},
+    {"Newline", "x\ntouch pwned"},
+    {"HighBytes", "caf\xE9\x80\xFF"},
+    {"Backslashes", "a\\'b\\"},
+};
+
+enum class Slot { address, image1, image2 };
+
+struct PlacedWord {
+  const char *name;
+  Slot slot;
+  std::string word;
+};
+
+class HostileArgument : public BadInput, public ::testing::WithParamInterface<PlacedWord> {};
+
+TEST_P(HostileArgument, ReachesTheToolIntact) {
+  const PlacedWord &p = GetParam();
+  std::string address = p.slot == Slot::address ? p.word : "0x50";
+  std::string image1 = p.slot == Slot::image1 ? p.word : "fw-1.bin";
+  std::string image2 = p.slot == Slot::image2 ? p.word : "fw-2.bin";
+  // The device runs image 2 when image 1 is the word under test.
+  box.setScanReport(p.slot == Slot::image1 ? "Reserved bytes  = 0x02\n" : report1);
+  RunResult r = box.run({address, image1, image2});
+  EXPECT_EQ(r.exitCode, 0);
+  std::vector<std::vector<std::string>> calls = box.toolCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0], (Args{"-i2cp", address}));
+  EXPECT_EQ(calls[1],
+            (Args{"-i2cp", address, "-q", "-f", p.slot == Slot::image1 ? image1 : image2}));
+  EXPECT_FALSE(box.exists(box.workDir() + "/pwned"));
+  EXPECT_EQ(r.err, "");
+}
+
+std::vector<PlacedWord> placedWords() {
+  std::vector<PlacedWord> rows;
+  for (const WordCase &w : hostileWords) {
+    rows.push_back({w.name, Slot::address, w.word});
+    rows.push_back({w.name, Slot::image1, w.word});
+    rows.push_back({w.name, Slot::image2, w.word});
+  }
+  return rows;
+}
+
+std::string placedWordName(const ::testing::TestParamInfo<PlacedWord> &info) {
+  const char *const slots[] = {"Address", "Image1", "Image2"};
+  return slots[static_cast<int>(info.param.slot)] + std::string(info.param.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, HostileArgument, ::testing::ValuesIn(placedWords()),
+                         placedWordName);
+
+// The 255-character limit counts the command as the shell gets it: each
+// single quote in an argument takes four characters ('\''), and a word with
+// bytes above 0x7F is quoted. "vxtool -i2cp 0x50 -q -f " and
+// " 2>&1 > flash.out" leave 214 characters for the image word.
+struct LimitCase {
+  const char *name;
+  std::string image2;
+  bool fits;
+};
+
+class QuotedLength : public BadInput, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(QuotedLength, CountsTheQuotedWord) {
+  box.setScanReport(report1);
+  RunResult r = box.run({"0x50", "fw-1.bin", GetParam().image2});
+  std::vector<std::vector<std::string>> calls = box.toolCalls();
+  if (GetParam().fits) {
+    EXPECT_EQ(r.exitCode, 0);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1][4], GetParam().image2);
+  } else {
+    EXPECT_EQ(r.out, banner + "ERROR: Image 2 file name is too long for the tool command!\n");
+    EXPECT_EQ(r.exitCode, 111);
+    EXPECT_TRUE(calls.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, QuotedLength,
+    ::testing::Values(LimitCase{"FiftyThreeQuotes", std::string(53, '\''), true}, // 2 + 4 * 53
+                      LimitCase{"FiftyFourQuotes", std::string(54, '\''), false},
+                      LimitCase{"HighBytesAt212", std::string(212, '\xE9'), true}, // 212 + 2
+                      LimitCase{"HighBytesAt213", std::string(213, '\xE9'), false},
+                      LimitCase{"QuoteAfter208", std::string(208, 'f') + "'", true}, // 1+208+4+1
+                      LimitCase{"QuoteAfter209", std::string(209, 'f') + "'", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
