@@ -36,8 +36,10 @@ bool referenceFind(std::FILE *file, const char *key, char *line) {
   return false;
 }
 
-void compareFinders(const std::uint8_t *data, std::size_t size, const char *key) {
-  char expected[lineSize] = {};
+// Checks findReportLine against reading piece by piece and leaves the
+// line found in expected ("" when none).
+void compareFinders(const std::uint8_t *data, std::size_t size, const char *key,
+                    char (&expected)[lineSize]) {
   char actual[lineSize] = {};
   // fmemopen cannot open an empty buffer; an empty report holds no line.
   bool expectedFound = false;
@@ -55,6 +57,24 @@ void compareFinders(const std::uint8_t *data, std::size_t size, const char *key)
   (void)std::fclose(report);
   if (found != expectedFound || (found && std::strcmp(actual, expected) != 0))
     fail("findReportLine differs from reading piece by piece");
+  if (!expectedFound)
+    expected[0] = '\0';
+}
+
+// What the readers must make of the lines found piece by piece.
+char expectedImage(const char *imageLine) {
+  if (imageLine[0] == '\0')
+    return '0';
+  return std::strlen(imageLine) > 21 ? imageLine[21] : '\0';
+}
+
+const char *expectedLevel(const char *levelLine) {
+  if (levelLine[0] == '\0')
+    return "";
+  const char *level = levelLine + 17;
+  while (*level != '\0' && std::strchr(" \t\n\v\f\r", *level) != nullptr)
+    level++;
+  return level;
 }
 
 char workDir[] = "/tmp/report_fuzz.XXXXXX";
@@ -85,13 +105,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   char level[textBlockSize] = {};
   char image = scanForImage("0x50");
-  if (image == '9')
-    fail("the report could not be opened");
   readFirmwareLevel(level);
   if (std::strlen(level) > 238)
     fail("level text longer than a line can hold");
 
-  compareFinders(data, size, imageKey);
-  compareFinders(data, size, levelKey);
+  char imageLine[lineSize] = {};
+  char levelLine[lineSize] = {};
+  compareFinders(data, size, imageKey, imageLine);
+  compareFinders(data, size, levelKey, levelLine);
+  if (image != expectedImage(imageLine))
+    fail("wrong image digit");
+  if (std::strcmp(level, expectedLevel(levelLine)) != 0)
+    fail("wrong level");
   return 0;
 }
