@@ -1,0 +1,141 @@
+#include "e2e_support.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+const std::string banner = "\n"
+                           "************************************************************\n"
+                           "   Tarnell Vexo3 Update Utility for use with QEL hardware   \n"
+                           "       Version 1.6 Build 1.51 - Release Date 4/25/14        \n"
+                           "************************************************************\n"
+                           "\n";
+
+namespace {
+
+// The fake tool. Arguments are recorded NUL-terminated, one file per call,
+// so that any byte but NUL survives.
+const char fakeTool[] = R"(#!/bin/sh
+box=$(dirname "$0")/..
+n=0
+while [ -e "$box/call.$n" ]; do n=$((n + 1)); done
+for arg in "$@"; do printf '%s\000' "$arg"; done > "$box/call.$n"
+if [ $# -eq 2 ]; then part=scan; else part=flash; fi
+if [ -e "$box/$part.report" ]; then cat "$box/$part.report"; fi
+if [ -e "$box/$part.script" ]; then . "$box/$part.script"; fi
+status=0
+if [ -e "$box/$part.status" ]; then status=$(cat "$box/$part.status"); fi
+if [ "$status" = kill ]; then kill -KILL $$; fi
+exit "$status"
+)";
+
+} // namespace
+
+Sandbox::Sandbox() {
+  std::string pattern = std::filesystem::temp_directory_path() / "vexoflash-e2e-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("mkdtemp failed");
+  dir_ = pattern;
+  std::filesystem::create_directory(binDir());
+  std::filesystem::create_directory(workDir());
+}
+
+Sandbox::~Sandbox() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+void Sandbox::writeFile(const std::string &path, const std::string &bytes) const {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!f)
+    throw std::runtime_error("cannot write " + path);
+}
+
+std::string Sandbox::readFile(const std::string &path) const {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+bool Sandbox::exists(const std::string &path) const {
+  return std::filesystem::exists(path);
+}
+
+void Sandbox::installFakeTool() {
+  std::string path = binDir() + "/vxtool";
+  writeFile(path, fakeTool);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add);
+}
+
+void Sandbox::setScanReport(const std::string &bytes) {
+  writeFile(dir_ + "/scan.report", bytes);
+}
+void Sandbox::setScanStatus(const std::string &status) {
+  writeFile(dir_ + "/scan.status", status);
+}
+void Sandbox::setScanScript(const std::string &shell) {
+  writeFile(dir_ + "/scan.script", shell);
+}
+void Sandbox::setFlashStatus(const std::string &status) {
+  writeFile(dir_ + "/flash.status", status);
+}
+void Sandbox::setFlashScript(const std::string &shell) {
+  writeFile(dir_ + "/flash.script", shell);
+}
+
+std::vector<std::vector<std::string>> Sandbox::toolCalls() const {
+  std::vector<std::vector<std::string>> calls;
+  for (int n = 0; exists(dir_ + "/call." + std::to_string(n)); n++) {
+    std::string bytes = readFile(dir_ + "/call." + std::to_string(n));
+    std::vector<std::string> args;
+    std::size_t start = 0;
+    for (std::size_t end; (end = bytes.find('\0', start)) != std::string::npos; start = end + 1)
+      args.push_back(bytes.substr(start, end - start));
+    calls.push_back(args);
+  }
+  return calls;
+}
+
+RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &path) const {
+  std::string outPath = dir_ + "/stdout";
+  std::string errPath = dir_ + "/stderr";
+  std::string pathVar = binDir() + ":" + (path.empty() ? std::getenv("PATH") : path);
+
+  std::vector<std::string> argStrings{VEXOFLASH_PATH};
+  argStrings.insert(argStrings.end(), args.begin(), args.end());
+  std::vector<char *> argv;
+  for (auto &a : argStrings)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid < 0)
+    throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+        chdir(workDir().c_str()) != 0 || setenv("PATH", pathVar.c_str(), 1) != 0)
+      _exit(250);
+    execv(argv[0], argv.data());
+    _exit(251);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  RunResult result;
+  result.out = readFile(outPath);
+  result.err = readFile(errPath);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}

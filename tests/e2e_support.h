@@ -1,0 +1,62 @@
+// End-to-end support: runs the built vexoflash as an operator would, in a
+// fresh directory, with a fake vxtool first on PATH.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct RunResult {
+  std::string out; // standard output, byte for byte
+  std::string err; // standard error (the shell's, never vexoflash's)
+  int exitCode;    // -1 when vexoflash itself was ended by a signal
+};
+
+// A private directory: bin/ (put first on PATH), work/ (the current
+// directory of the run) and the fake tool's script files, removed on
+// destruction.
+class Sandbox {
+public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox &) = delete;
+  Sandbox &operator=(const Sandbox &) = delete;
+
+  const std::string &dir() const {
+    return dir_;
+  }
+  std::string binDir() const {
+    return dir_ + "/bin";
+  }
+  std::string workDir() const {
+    return dir_ + "/work";
+  }
+
+  // Installs the fake tool as bin/vxtool. Each call records its arguments
+  // (see toolCalls); a scan (two arguments) writes the scan report set
+  // here, then runs the scan script, then exits with the scan status; a
+  // flash (any other form) does the same with the flash settings. A status
+  // of "kill" makes the tool kill itself with SIGKILL.
+  void installFakeTool();
+  void setScanReport(const std::string &bytes);
+  void setScanStatus(const std::string &status);
+  void setScanScript(const std::string &shell);
+  void setFlashStatus(const std::string &status);
+  void setFlashScript(const std::string &shell);
+
+  // The arguments of every tool call so far, in order.
+  std::vector<std::vector<std::string>> toolCalls() const;
+
+  // Runs vexoflash with args in workDir(), PATH = binDir() + ":" + path
+  // (the test process's PATH when path is empty).
+  RunResult run(const std::vector<std::string> &args, const std::string &path = "") const;
+
+  void writeFile(const std::string &path, const std::string &bytes) const;
+  std::string readFile(const std::string &path) const;
+  bool exists(const std::string &path) const;
+
+private:
+  std::string dir_;
+};
+
+// The banner every run prints first.
+extern const std::string banner;

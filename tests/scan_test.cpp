@@ -1,0 +1,98 @@
+#include <cstdio>
+#include <string>
+
+#include "common/common.h"
+#include "query/query.h"
+#include "table.h"
+#include "unit_support.h"
+
+namespace {
+
+NAMED_ROWS
+
+const std::string scanEcho =
+    "\nScanning for Vexo3 image.\nCommand:  vxtool -i2cp 0x50 2>&1 > busscan.out\n";
+
+struct ImageCase {
+  const char *name;
+  std::string report;
+  char image;
+};
+
+class ScanForImage : public UnitTest, public ::testing::WithParamInterface<ImageCase> {};
+
+TEST_P(ScanForImage, TakesTheDigitOfTheFirstImageLine) {
+  writeReport(GetParam().report);
+  char image = 'X';
+  std::string out = captureOutput([&] { image = scanForImage("0x50"); });
+  EXPECT_EQ(image, GetParam().image);
+  EXPECT_EQ(out, scanEcho);
+  ASSERT_EQ(scriptedTool.commands.size(), 1u);
+  EXPECT_EQ(scriptedTool.commands[0], "vxtool -i2cp 0x50 2>&1 > busscan.out");
+}
+
+const std::string filler250(250, '-');
+const std::string filler255(255, '-');
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, ScanForImage,
+    ::testing::Values(
+        ImageCase{"Image1", "Vexo3\nReserved bytes  = 0x01\n", '1'},
+        ImageCase{"Image2", "Reserved bytes  = 0x02\nFirmware level  = 0x62\n", '2'},
+        ImageCase{"Image0", "Reserved bytes  = 0x00\n", '0'},
+        ImageCase{"NoImageLine", "Firmware level  = 0x62\n", '0'},
+        ImageCase{"EmptyReport", "", '0'},
+        ImageCase{"FirstLineDecides", "Reserved bytes  = 0x02\nReserved bytes  = 0x01\n", '2'},
+        ImageCase{"IndentedKeyCountsFromLineStart", "  Reserved bytes  = 0x01\n", 'x'},
+        ImageCase{"KeyInsideLine", "xReserved bytes  = 0x01\n", '0'},
+        ImageCase{"TrailingSpaces", "Reserved bytes  = 0x01    \n", '1'},
+        ImageCase{"CrLf", "Reserved bytes  = 0x02\r\n", '2'},
+        ImageCase{"NoFinalNewline", "Reserved bytes  = 0x01", '1'},
+        ImageCase{"LongValueStillIndex21", "Reserved bytes  = 0x0123456\n", '1'},
+        ImageCase{"Exactly21Characters", "Reserved bytes  = 0x0\n", '\0'},
+        // An earlier, longer line leaves '9' at index 21 of the buffer; a
+        // short image line must not pick it up.
+        ImageCase{"ShortLineAfterLongLine", "abcdefghijklmnopqrstu9vwxyz\nReserved bytes  =\n",
+                  '\0'},
+        ImageCase{"ShortLineTrimmedToKey", "abcdefghijklmnopqrstu2\nReserved bytes  = 0x\n", '\0'},
+        ImageCase{"KeySplitAcrossPieces", filler250 + "Reserved bytes  = 0x01\n", '0'},
+        ImageCase{"KeyStartsSecondPiece", filler255 + "Reserved bytes  = 0x02\n", '2'},
+        ImageCase{"NulBeforeKeyHidesIt", std::string("ab\0Reserved bytes  = 0x01\n", 26), '0'}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(UnitTest, ScanTracesTheImageLine) {
+  writeReport("Reserved bytes  = 0x01  \nFirmware level  = 0x62\n");
+  traceMode = true;
+  std::string out = captureOutput([] { EXPECT_EQ(scanForImage("0x50"), '1'); });
+  EXPECT_EQ(out, scanEcho + "line:  Reserved bytes  = 0x01\nimage:  1\n");
+}
+
+TEST_F(UnitTest, ScanWithoutReportPrintsTheFileError) {
+  std::string out = captureOutput([] { EXPECT_EQ(scanForImage("0x50"), '9'); });
+  EXPECT_EQ(out, scanEcho + "ERROR: Could not open image file!\n\n");
+}
+
+// When the shell cannot start, the redirection never happened: the
+// report on disk is an earlier run's and must not choose an image.
+TEST_F(UnitTest, ScanIgnoresAStaleReportWhenTheShellFails) {
+  writeReport("Reserved bytes  = 0x01\n");
+  scriptedTool.statuses = {-1};
+  std::string out = captureOutput([] { EXPECT_EQ(scanForImage("0x50"), '0'); });
+  EXPECT_EQ(out, scanEcho);
+}
+
+// Any other scan status is ignored: the report decides.
+TEST_F(UnitTest, ScanReadsTheReportWhateverTheToolReturned) {
+  writeReport("Reserved bytes  = 0x02\n");
+  scriptedTool.statuses = {1};
+  captureOutput([] { EXPECT_EQ(scanForImage("0x50"), '2'); });
+}
+
+TEST_F(UnitTest, ScanQuotesAnUnusualAddress) {
+  writeReport("Reserved bytes  = 0x01\n");
+  captureOutput([] { scanForImage("0x50;reboot"); });
+  ASSERT_EQ(scriptedTool.commands.size(), 1u);
+  EXPECT_EQ(scriptedTool.commands[0], "vxtool -i2cp '0x50;reboot' 2>&1 > busscan.out");
+}
+
+} // namespace

@@ -1,0 +1,15 @@
+// Table-driven tests: a row with a `name` shows by that name in test
+// listings instead of as raw bytes. Use NAMED_ROWS in the namespace of the
+// row types, so that GoogleTest finds it.
+#pragma once
+
+#include <ostream>
+
+#define NAMED_ROWS                                                                                 \
+  template <typename Row>                                                                          \
+  requires requires(const Row &row) {                                                              \
+    row.name;                                                                                      \
+  }                                                                                                \
+  void PrintTo(const Row &row, std::ostream *os) {                                                 \
+    *os << row.name;                                                                               \
+  }

@@ -1,0 +1,39 @@
+// Unit test support: a private current directory, a scripted tool behind
+// the runner seam, and captured standard output.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+// Each test runs in a fresh, empty current directory, removed afterwards,
+// with trace mode off and the scripted tool behind the seam.
+class UnitTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+private:
+  std::string oldDir_;
+  std::string dir_;
+};
+
+// The scripted tool: records every command; each run first performs the
+// scripted action (if any), then returns the next scripted status (0 once
+// the script runs out).
+struct ScriptedTool {
+  std::vector<std::string> commands;
+  std::deque<int> statuses;
+  std::function<void()> action;
+};
+extern ScriptedTool scriptedTool;
+
+void writeFile(const std::string &name, const std::string &bytes);
+// Writes the scan report the next scan will find.
+void writeReport(const std::string &bytes);
+
+// Runs body and returns what it wrote to standard output.
+std::string captureOutput(const std::function<void()> &body);
