@@ -66,7 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TraceCase{"Debug", {"0x50", "i1", "i2", "DEBUG"}, true},
                       TraceCase{"LowerCase", {"0x50", "i1", "i2", "debug"}, false},
                       TraceCase{"DebugWithMore", {"0x50", "i1", "i2", "DEBUG", "x"}, false},
-                      TraceCase{"DebugTwice", {"0x50", "i1", "i2", "DEBUG", "DEBUG"}, false},
                       TraceCase{"DebugPadded", {"0x50", "i1", "i2", "DEBUG "}, false}),
     [](const auto &info) { return std::string(info.param.name); });
 

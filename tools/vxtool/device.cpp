@@ -1,0 +1,126 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sim.h"
+
+namespace {
+
+const char defaultState[] = "vexo3-sim.state";
+
+// Points each state key at its field; every key is optional, so a hand
+// edit may name only what it changes.
+struct StateKey {
+  const char *name;
+  unsigned long min;
+  unsigned long max;
+};
+constexpr StateKey stateKeys[] = {
+    {"address", 0, 0x7F}, {"silicon", 0, 0xFFFF}, {"running", 1, 2},
+    {"level1", 0, 0xFF},  {"level2", 0, 0xFF},
+};
+constexpr std::size_t keyCount = sizeof stateKeys / sizeof stateKeys[0];
+
+unsigned long *fieldOf(Device &device, std::size_t k, unsigned long &running) {
+  switch (k) {
+  case 0:
+    return &device.address;
+  case 1:
+    return &device.silicon;
+  case 2:
+    return &running;
+  case 3:
+    return &device.levels[0];
+  default:
+    return &device.levels[1];
+  }
+}
+
+} // namespace
+
+bool parseDevice(std::string_view text, Device &device, std::string &why) {
+  Device parsed;
+  unsigned long running = static_cast<unsigned long>(parsed.running);
+  int lineNo = 0;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    lineNo++;
+    if (!line.empty() && line.back() == '\r')
+      line.remove_suffix(1);
+    if (line.empty() || line[0] == '#')
+      continue;
+    std::string_view key, value;
+    std::size_t k = 0;
+    bool known = splitSetting(line, key, value);
+    while (known && k < keyCount && key != stateKeys[k].name)
+      k++;
+    if (!known || k == keyCount) {
+      why = "line " + std::to_string(lineNo) + ": expected one of address, silicon, running, " +
+            "level1, level2 = value";
+      return false;
+    }
+    unsigned long *field = fieldOf(parsed, k, running);
+    if (!parseNumber(value, stateKeys[k].max, *field) || *field < stateKeys[k].min) {
+      why = "line " + std::to_string(lineNo) + ": bad " + std::string(key) + " '" +
+            std::string(value) + "'";
+      return false;
+    }
+  }
+  parsed.running = static_cast<int>(running);
+  device = parsed;
+  return true;
+}
+
+std::string formatDevice(const Device &device) {
+  std::string text = "# The simulated Vexo3 device of vxtool. Delete this file for a fresh one.\n";
+  text += "address = " + hexByte(device.address) + "\n";
+  text += "silicon = " + hexWord(device.silicon) + "\n";
+  text += "running = " + std::to_string(device.running) + "\n";
+  text += "level1 = " + hexByte(device.levels[0]) + "\n";
+  text += "level2 = " + hexByte(device.levels[1]) + "\n";
+  return text;
+}
+
+std::string statePath() {
+  const char *path = std::getenv("VXTOOL_SIM_STATE");
+  return path != nullptr && *path != '\0' ? path : defaultState;
+}
+
+bool loadDevice(const std::string &path, Device &device, std::string &why) {
+  std::string text;
+  bool missing = false;
+  if (!readSmallFile(path, text, why, missing)) {
+    if (!missing)
+      return false;
+    device = Device();
+    return true;
+  }
+  if (!parseDevice(text, device, why)) {
+    why = path + ": " + why;
+    return false;
+  }
+  return true;
+}
+
+bool saveDevice(const std::string &path, const Device &device, std::string &why) {
+  // Written beside the state and renamed over it, so that a tool killed
+  // halfway never leaves half a state file.
+  std::string temp = path + ".new";
+  std::string text = formatDevice(device);
+  std::FILE *file = std::fopen(temp.c_str(), "w");
+  if (file == nullptr) {
+    why = temp + ": " + std::strerror(errno);
+    return false;
+  }
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    why = path + ": " + std::strerror(errno);
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}

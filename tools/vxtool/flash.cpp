@@ -1,0 +1,101 @@
+#include <csignal>
+#include <cstdio>
+
+#include "sim.h"
+
+namespace {
+
+// Dies by the signal a test asked for, after the output so far reached
+// its file, the way a tool killed in the middle of a write would.
+void dieBySignal(int signal) {
+  std::fflush(stdout);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+int writeSlot(const std::string &state, Device &device, const Image &image, int target,
+              const Faults &faults) {
+  std::size_t size = image.payload.size();
+  std::printf("Erasing slot %d ... done\n", target);
+  for (int quarter = 1; quarter <= 4; quarter++) {
+    std::printf("Writing slot %d: %zu of %zu bytes\n", target, size * quarter / 4, size);
+    if (quarter == 2 && faults.flashSignal != 0) {
+      dieBySignal(faults.flashSignal);
+      std::printf("Signal %d did not end the tool.\n", faults.flashSignal);
+      return internalStatus;
+    }
+  }
+  char crc[16];
+  std::snprintf(crc, sizeof crc, "0x%08lX", crc32(image.payload));
+  std::printf("Verifying slot %d ... crc32 %s matches\n", target, crc);
+
+  device.levels[target - 1] = image.level;
+  device.running = target;
+  std::string why;
+  if (!saveDevice(state, device, why)) {
+    std::printf("ERROR: the device state could not be kept: %s\n", why.c_str());
+    return flashFailed;
+  }
+  std::printf("The device now runs image %d at level %s.\n", target, hexByte(image.level).c_str());
+  return flashWritten;
+}
+
+} // namespace
+
+int runFlash(const std::string &state, unsigned long address, const char *file,
+             const Faults &faults) {
+  std::printf("vxtool: simulated Vexo3 programmer\n");
+  if (faults.flashStatus >= 0) {
+    std::printf("Simulated fault: flash status %d; nothing was written.\n", faults.flashStatus);
+    return faults.flashStatus;
+  }
+  Device device;
+  std::string why;
+  if (!loadDevice(state, device, why)) {
+    std::fprintf(stderr, "vxtool: %s\n", why.c_str());
+    return internalStatus;
+  }
+  if (faults.absent || address != device.address) {
+    std::printf("No Vexo3 answered at %s; nothing was written.\n", hexByte(address).c_str());
+    return flashNoDevice;
+  }
+  int running = device.running;
+  int target = 3 - running;
+  std::printf("Vexo3 at %s: silicon ID %s, running image %d at level %s\n",
+              hexByte(address).c_str(), hexWord(device.silicon).c_str(), running,
+              hexByte(device.levels[running - 1]).c_str());
+
+  std::string text;
+  bool missing = false;
+  Image image;
+  if (!readSmallFile(file, text, why, missing)) {
+    std::printf("ERROR: cannot read the image: %s\n", why.c_str());
+    return flashFailed;
+  }
+  if (!parseImage(text, image, why)) {
+    std::printf("ERROR: %s: %s\n", file, why.c_str());
+    return flashFailed;
+  }
+  std::printf("Image %s: slot %d, level %s, silicon ID %s, %zu bytes\n", file, image.slot,
+              hexByte(image.level).c_str(), hexWord(image.silicon).c_str(), image.payload.size());
+
+  // Each image is linked for its own slot; the free slot is the other one.
+  if (image.slot != target) {
+    std::printf("ERROR: the image is built for slot %d, but slot %d is the one to write.\n",
+                image.slot, target);
+    return flashFailed;
+  }
+  if (image.silicon != device.silicon) {
+    std::printf("ERROR: the image is for silicon ID %s, the device has %s.\n",
+                hexWord(image.silicon).c_str(), hexWord(device.silicon).c_str());
+    return flashWrongSilicon;
+  }
+  // Up to date only when both slots hold the level: the device then runs
+  // it and has it again as its fallback.
+  if (device.levels[0] == image.level && device.levels[1] == image.level) {
+    std::printf("Both slots already hold level %s; nothing to write.\n",
+                hexByte(image.level).c_str());
+    return flashUpToDate;
+  }
+  return writeSlot(state, device, image, target, faults);
+}

@@ -1,0 +1,26 @@
+#include <cstdio>
+
+#include "sim.h"
+
+int runScan(const std::string &state, unsigned long address, const Faults &faults) {
+  Device device;
+  std::string why;
+  if (!loadDevice(state, device, why)) {
+    std::fprintf(stderr, "vxtool: %s\n", why.c_str());
+    return internalStatus;
+  }
+  std::printf("vxtool: simulated Vexo3 programmer\n");
+  std::printf("Scanning for a Vexo3 bootloader at %s ...\n", hexByte(address).c_str());
+  if (faults.absent || address != device.address) {
+    std::printf("No Vexo3 answered at %s.\n", hexByte(address).c_str());
+    return flashNoDevice;
+  }
+  // Each key starts its line and pads to 17 characters before " = ".
+  std::printf("Device          = Vexo3\n");
+  std::printf("Silicon ID      = %s\n", hexWord(device.silicon).c_str());
+  std::printf("Reserved bytes  = 0x%02d\n", device.running);
+  std::printf("Firmware level  = %s\n", hexByte(device.levels[device.running - 1]).c_str());
+  std::printf("Image 1 level   = %s\n", hexByte(device.levels[0]).c_str());
+  std::printf("Image 2 level   = %s\n", hexByte(device.levels[1]).c_str());
+  return 0;
+}

@@ -1,0 +1,82 @@
+// The simulated Vexo3 programming tool: one device kept in a state file,
+// image files in a small text format, and the faults a test can ask for.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Exit statuses of the flash command, as a real device gives them.
+inline constexpr int flashWritten = 0;
+inline constexpr int flashNoDevice = 1;
+inline constexpr int flashFailed = 2;
+inline constexpr int flashWrongSilicon = 3;
+inline constexpr int flashUpToDate = 4;
+// Outside 0 to 4, so that no caller takes them for a device's answer.
+inline constexpr int usageStatus = 64;
+inline constexpr int internalStatus = 70;
+
+// Files the tool reads are small; anything bigger is not ours.
+inline constexpr std::size_t maxFileSize = 1 << 20;
+inline constexpr std::size_t maxPayloadSize = 1 << 16;
+
+// Parses a whole text as a number: 0x and 1 to 8 hex digits, or 1 to 10
+// decimal digits. No sign, no spaces. False when it is not one or > max.
+bool parseNumber(std::string_view text, unsigned long max, unsigned long &value);
+// "0x" and two upper-case hex digits (levels, addresses), or four (IDs).
+std::string hexByte(unsigned long value);
+std::string hexWord(unsigned long value);
+
+// Splits "key = value" around its first '='; both sides are trimmed of
+// spaces and tabs. False when there is no '='.
+bool splitSetting(std::string_view line, std::string_view &key, std::string_view &value);
+// Reads a whole file of at most maxFileSize bytes. On failure, why says so;
+// missing is set when the file does not exist.
+bool readSmallFile(const std::string &path, std::string &text, std::string &why, bool &missing);
+
+// An image file as written into one slot of the device.
+struct Image {
+  unsigned long silicon = 0;
+  int slot = 0; // 1 or 2: the slot the image is built for
+  unsigned long level = 0;
+  std::vector<unsigned char> payload;
+};
+
+unsigned long crc32(const std::vector<unsigned char> &bytes);
+// Checks the header, the hex payload, its size and its checksum.
+bool parseImage(std::string_view text, Image &image, std::string &why);
+// The text of an image file; makePayload gives the bytes --make-image uses.
+std::string formatImage(const Image &image);
+std::vector<unsigned char> makePayload(unsigned long silicon, int slot, unsigned long level);
+
+// The one simulated device.
+struct Device {
+  unsigned long address = 0x50; // bootloader register address
+  unsigned long silicon = 0x3A41;
+  int running = 1;                                 // the image it boots: 1 or 2
+  std::array<unsigned long, 2> levels{0x60, 0x60}; // level held by slot 1, 2
+};
+
+bool parseDevice(std::string_view text, Device &device, std::string &why);
+std::string formatDevice(const Device &device);
+// The state file: $VXTOOL_SIM_STATE, else vexo3-sim.state here.
+std::string statePath();
+// A missing state file is a fresh device. Errors name the file and line.
+bool loadDevice(const std::string &path, Device &device, std::string &why);
+bool saveDevice(const std::string &path, const Device &device, std::string &why);
+
+// Faults asked for in the environment.
+struct Faults {
+  bool absent = false;  // VXTOOL_SIM_ABSENT: no device answers
+  int flashStatus = -1; // VXTOOL_SIM_STATUS: the flash command's exit status
+  int flashSignal = 0;  // VXTOOL_SIM_SIGNAL: the flash command dies by it
+};
+bool readFaults(Faults &faults, std::string &why);
+
+// The two device commands; each prints its report or progress to standard
+// output and returns the exit status.
+int runScan(const std::string &state, unsigned long address, const Faults &faults);
+int runFlash(const std::string &state, unsigned long address, const char *file,
+             const Faults &faults);
