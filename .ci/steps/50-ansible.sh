@@ -1,5 +1,6 @@
-# The Ansible role updates localhost through vexoflash: one changed run,
-# one up-to-date run, and failed runs that carry vexoflash's message.
+# The Ansible role updates the simulated device on localhost through
+# vexoflash: two changed runs, an up-to-date run, and failed runs that
+# carry vexoflash's message.
 set -euo pipefail
 . scripts/prereqs.sh
 if ! command -v ansible-playbook >/dev/null 2>&1; then
@@ -14,4 +15,4 @@ if ! command -v ansible-playbook >/dev/null 2>&1; then
   apt-get update -q >/dev/null
   apt-get install -y -q --no-install-recommends ansible-core >/dev/null
 fi
-tests/ansible/check-playbook.sh build/ci/vexoflash
+tests/ansible/check-playbook.sh build/ci

@@ -4,42 +4,28 @@
 # Ansible: an update is "changed", an up-to-date device "ok", no device and
 # every other failure "failed" with vexoflash's message.
 #
-#   tests/ansible/check-playbook.sh [VEXOFLASH]
+#   tests/ansible/check-playbook.sh [BUILD_DIR]
 #
-# VEXOFLASH defaults to build/ci/vexoflash. VXTOOL_DIR names a directory
-# holding the vxtool to use, and IMAGE1, IMAGE2 its image files, one per
-# slot at one level. That vxtool keeps its device in $VXTOOL_SIM_STATE,
-# fresh when the file is missing: address 0x50, running image 1, both
-# slots at a level below 0x61 and the images'. It writes the slot not
-# running and boots it, reports "up to date" when both slots hold the
-# file's level, and exits with $VXTOOL_SIM_STATUS when set. Without
-# VXTOOL_DIR the script uses tests/ansible/fake-vxtool.
+# BUILD_DIR (default build/ci) holds vexoflash and the simulated vxtool
+# (sim/vxtool); the sample images come from tools/images/.
 set -euo pipefail
-fake_stderr_text=()
 cd "$(dirname "$0")/../.."
-vexoflash=$(realpath "${1:-build/ci/vexoflash}")
-[ -x "$vexoflash" ] || { echo "no vexoflash program at $vexoflash" >&2; exit 1; }
+build=$(realpath "${1:-build/ci}")
+vexoflash=$build/vexoflash
+tool_dir=$build/sim
+for program in "$vexoflash" "$tool_dir/vxtool"; do
+  [ -x "$program" ] || { echo "no $program: build first" >&2; exit 1; }
+done
+image1=$PWD/tools/images/vexo3-image1.vx3
+image2=$PWD/tools/images/vexo3-image2.vx3
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# A fresh simulated device: 0x50, running image 1, both slots at 0x60.
 export VXTOOL_SIM_STATE="$work/device.state"
-
-if [ -z "${VXTOOL_DIR:-}" ]; then
-  VXTOOL_DIR="$work/bin"
-  mkdir -p "$VXTOOL_DIR"
-  cp tests/ansible/fake-vxtool "$VXTOOL_DIR/vxtool"
-  IMAGE1="$work/images/vexo3_img1.bin"
-  IMAGE2="$work/images/vexo3_img2.bin"
-  mkdir -p "$work/images"
-  printf 'level 0x62\n' >"$IMAGE1"
-  printf 'level 0x62\n' >"$IMAGE2"
-  # The stand-in says "no device" on its standard error, which the role
-  # passes on.
-  fake_stderr_text=("(tool output: vxtool: no device at 0x51)")
-fi
-: "${IMAGE1:?set IMAGE1 with VXTOOL_DIR}" "${IMAGE2:?set IMAGE2 with VXTOOL_DIR}"
-VXTOOL_DIR=$(realpath "$VXTOOL_DIR") IMAGE1=$(realpath "$IMAGE1") IMAGE2=$(realpath "$IMAGE2")
-[ -x "$VXTOOL_DIR/vxtool" ] || { echo "no vxtool in $VXTOOL_DIR" >&2; exit 1; }
+unset VXTOOL_SIM_ABSENT VXTOOL_SIM_STATUS VXTOOL_SIM_SIGNAL
+# An image with a silicon ID that the device does not have.
+"$tool_dir/vxtool" --make-image 2 0x63 0x1234 >"$work/other-silicon.vx3"
 
 # Keep Ansible's own files inside the scratch directory.
 export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
@@ -64,9 +50,9 @@ run_case() {
   ansible-playbook -i localhost, -c local contrib/ansible/vexoflash.yml \
     -e vexoflash_hosts=localhost \
     -e "vexoflash_path=$vexoflash" \
-    -e "vexoflash_tool_dir=$VXTOOL_DIR" \
+    -e "vexoflash_tool_dir=$tool_dir" \
     -e "vexoflash_workdir=$work/host" \
-    -e "vexoflash_image1=$IMAGE1" -e "vexoflash_image2=$IMAGE2" \
+    -e "vexoflash_image1=$image1" -e "vexoflash_image2=$image2" \
     -e "vexoflash_address=$address" "${case_args[@]}" >"$log" 2>&1 || true
   address=0x50
   case_args=()
@@ -103,8 +89,15 @@ run_case "up-to-date" ok 0 0 \
   "No host needs a power cycle."
 address=0x51
 run_case "no device" ok 0 1 \
-  "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found." \
-  "${fake_stderr_text[@]}"
+  "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found."
+# vxtool refuses the address on its standard error, which the role passes on.
+address=0x80
+run_case "bad address" ok 0 1 \
+  "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found. (tool output: vxtool: "
+# The device runs image 1 again, so the image 2 file is the one written.
+case_args=(-e "vexoflash_image2=$work/other-silicon.vx3")
+run_case "silicon ID" ok 1 1 \
+  "vexoflash failed with exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file."
 case_args=(-e '{"vexoflash_environment": {"VXTOOL_SIM_STATUS": "2"}}')
 run_case "update error" ok 0 1 \
   "vexoflash failed with exit status 2: Vexo firmware update error - Vexo found but update failed."
