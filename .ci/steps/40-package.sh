@@ -1,0 +1,120 @@
+# The manual page renders without warnings and names every outcome; the
+# install and the Debian package hold what an operator needs and nothing
+# else; lintian finds no error in the package.
+set -euo pipefail
+. scripts/prereqs.sh
+need groff groff-base
+need lintian lintian
+need dpkg-shlibdeps dpkg-dev
+need file file
+install_needed
+
+build=build/ci
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+echo "--- manual page: groff -t -man -ww -z"
+groff -t -man -ww -z docs/vexoflash.8 >"$work/groff.log" 2>&1 || true
+if [ -s "$work/groff.log" ]; then
+  cat "$work/groff.log"
+  echo "FAIL: the manual page renders with warnings" >&2
+  exit 1
+fi
+
+echo "--- manual page: every outcome message and exit status"
+# Rendered without hyphenation on one very long line, spaces squeezed.
+groff -t -man -rHY=0 -rLL=2000n -Tutf8 -P-cbou docs/vexoflash.8 2>/dev/null |
+  tr -s ' \n' ' ' >"$work/page.txt"
+missing=0
+while IFS= read -r text; do
+  [ -n "$text" ] || continue
+  if ! grep -qF -- "$text" "$work/page.txt"; then
+    echo "missing from the manual page: $text" >&2
+    missing=1
+  fi
+done <<'MESSAGES'
+USAGE: vexoflash <bootloader register address> <image 1 file> <image 2 file>
+is too long for the tool command!
+Bootloader register address
+Image 1 file name
+Image 2 file name
+ERROR: Could not open image file!
+Vexo3 device not found.
+Vexo found and firmware updated.
+No Vexos found in the system.
+Firmware was not flashed.
+Vexo firmware update error - Vexo found but update failed.
+Vexo Silicon ID Error – Vexo found but the silicon ID didn’t match file.
+Vexo Found and Firmware level is up-to-date. No flashing required.
+The VEXO update did not complete successfully.
+The VEXO update did not complete successfully. Return code:
+DC power cycle the system for the update to take effect.
+AC power cycle the system for the update to take affect.
+busscan.out
+flash.out
+DEBUG
+255
+MESSAGES
+sed 's/.* EXIT STATUS \(.*\) DIAGNOSTICS .*/ \1 /' "$work/page.txt" >"$work/exit.txt"
+for code in 0 1 2 111 171; do
+  grep -qE " $code [A-Z]" "$work/exit.txt" ||
+    { echo "exit status $code is not described" >&2; missing=1; }
+done
+[ "$missing" -eq 0 ] || { echo "FAIL: the manual page is incomplete" >&2; exit 1; }
+
+echo "--- cmake --install: program and manual page only"
+DESTDIR="$work/root" cmake --install "$build" --prefix /usr/local >/dev/null
+(cd "$work/root" && find . -type f | sort) >"$work/installed.txt"
+cat >"$work/expected-install.txt" <<'LIST'
+./usr/local/bin/vexoflash
+./usr/local/share/doc/vexoflash/README.md
+./usr/local/share/doc/vexoflash/changelog.Debian.gz
+./usr/local/share/doc/vexoflash/copyright
+./usr/local/share/lintian/overrides/vexoflash
+./usr/local/share/man/man8/vexoflash.8.gz
+LIST
+diff -u "$work/expected-install.txt" "$work/installed.txt"
+
+echo "--- cpack -G DEB"
+rm -f "$build"/vexoflash_*.deb
+(cd "$build" && cpack -G DEB >/dev/null 2>&1) || (cd "$build" && cpack -G DEB)
+deb=$(ls "$build"/vexoflash_*.deb)
+echo "$deb"
+dpkg-deb -c "$deb" | awk '{ print $1, $2, $6 }' | sort -k3 >"$work/contents.txt"
+cat >"$work/expected-contents.txt" <<'LIST'
+drwxr-xr-x root/root ./usr/
+drwxr-xr-x root/root ./usr/bin/
+-rwxr-xr-x root/root ./usr/bin/vexoflash
+drwxr-xr-x root/root ./usr/share/
+drwxr-xr-x root/root ./usr/share/doc/
+drwxr-xr-x root/root ./usr/share/doc/vexoflash/
+-rw-r--r-- root/root ./usr/share/doc/vexoflash/README.md
+-rw-r--r-- root/root ./usr/share/doc/vexoflash/changelog.Debian.gz
+-rw-r--r-- root/root ./usr/share/doc/vexoflash/copyright
+drwxr-xr-x root/root ./usr/share/lintian/
+drwxr-xr-x root/root ./usr/share/lintian/overrides/
+-rw-r--r-- root/root ./usr/share/lintian/overrides/vexoflash
+drwxr-xr-x root/root ./usr/share/man/
+drwxr-xr-x root/root ./usr/share/man/man8/
+-rw-r--r-- root/root ./usr/share/man/man8/vexoflash.8.gz
+LIST
+diff -u "$work/expected-contents.txt" "$work/contents.txt"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+case "$depends" in
+*libc6*libstdc++6*) ;;
+*) echo "FAIL: the package's dependencies do not come from shlibdeps" >&2; exit 1 ;;
+esac
+
+echo "--- the packaged program runs"
+dpkg-deb -x "$deb" "$work/deb"
+status=0
+(cd "$work" && "$work/deb/usr/bin/vexoflash" >"$work/usage.txt") || status=$?
+[ "$status" -eq 111 ] && grep -q '^USAGE: vexoflash ' "$work/usage.txt" ||
+  { echo "FAIL: the packaged vexoflash did not print its usage (status $status)" >&2; exit 1; }
+zcat "$work/deb/usr/share/man/man8/vexoflash.8.gz" | cmp - docs/vexoflash.8
+
+echo "--- lintian"
+lintian --fail-on error "$deb"
+echo "package checks passed"

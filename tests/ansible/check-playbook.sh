@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Runs contrib/ansible/vexoflash.yml against localhost (local connection)
+# with a simulated vxtool, and checks how each vexoflash outcome shows in
+# Ansible: an update is "changed", an up-to-date device "ok", no device and
+# every other failure "failed" with vexoflash's message.
+#
+#   tests/ansible/check-playbook.sh [BUILD_DIR]
+#
+# BUILD_DIR (default build/ci) holds vexoflash and the simulated vxtool
+# (sim/vxtool); the sample images come from tools/images/.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=$(realpath "${1:-build/ci}")
+vexoflash=$build/vexoflash
+tool_dir=$build/sim
+for program in "$vexoflash" "$tool_dir/vxtool"; do
+  [ -x "$program" ] || { echo "no $program: build first" >&2; exit 1; }
+done
+image1=$PWD/tools/images/vexo3-image1.vx3
+image2=$PWD/tools/images/vexo3-image2.vx3
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# A fresh simulated device: 0x50, running image 1, both slots at 0x60.
+export VXTOOL_SIM_STATE="$work/device.state"
+unset VXTOOL_SIM_ABSENT VXTOOL_SIM_STATUS VXTOOL_SIM_SIGNAL
+# An image with a silicon ID that the device does not have.
+"$tool_dir/vxtool" --make-image 2 0x63 0x1234 >"$work/other-silicon.vx3"
+
+# Keep Ansible's own files inside the scratch directory.
+export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
+export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
+export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
+
+failures=0
+runs=0
+
+# run_case NAME TASK_STATUS CHANGED FAILED TEXT...
+#   TASK_STATUS: what the "Update the Vexo3 firmware" task shows;
+#   CHANGED, FAILED: the recap counts for localhost; TEXT: lines that the
+#   output must hold. The address is $address; extra ansible-playbook
+#   arguments come from the array case_args.
+address=0x50
+case_args=()
+run_case() {
+  local name=$1 task=$2 changed=$3 failed=$4
+  shift 4
+  local log="$work/$name.log" problems=""
+  runs=$((runs + 1))
+  ansible-playbook -i localhost, -c local contrib/ansible/vexoflash.yml \
+    -e vexoflash_hosts=localhost \
+    -e "vexoflash_path=$vexoflash" \
+    -e "vexoflash_tool_dir=$tool_dir" \
+    -e "vexoflash_workdir=$work/host" \
+    -e "vexoflash_image1=$image1" -e "vexoflash_image2=$image2" \
+    -e "vexoflash_address=$address" "${case_args[@]}" >"$log" 2>&1 || true
+  address=0x50
+  case_args=()
+
+  local shown recap
+  shown=$(awk '/^TASK \[vexoflash : Update the Vexo3 firmware\]/ { getline; print $1; exit }' "$log")
+  [ "$shown" = "$task:" ] || problems+=" update task shows '$shown', not '$task:';"
+  recap=$(grep -E '^localhost +: ' "$log" || true)
+  [[ "$recap" == *" changed=$changed "* ]] || problems+=" recap is not changed=$changed;"
+  [[ "$recap" == *" failed=$failed "* ]] || problems+=" recap is not failed=$failed;"
+  local text
+  for text in "$@"; do
+    grep -qF -- "$text" "$log" || problems+=" no '$text' in the output;"
+  done
+  if [ -n "$problems" ]; then
+    echo "FAIL: $name:$problems"
+    sed 's/^/    /' "$log"
+    failures=$((failures + 1))
+  else
+    echo "ok: $name ($(echo $recap))"
+  fi
+}
+
+# The cases share one device and one working directory, in this order.
+# The first run also creates the directory and copies both images.
+run_case "first update" changed 3 0 \
+  "Firmware updated. AC power cycle the system for the update to take affect." \
+  '"localhost: AC power cycle the system for the update to take affect."'
+[ -s "$work/host/busscan.out" ] || { echo "FAIL: no busscan.out left in the working directory"; failures=$((failures + 1)); }
+run_case "second update" changed 1 0 \
+  "Firmware updated. DC power cycle the system for the update to take effect."
+run_case "up-to-date" ok 0 0 \
+  "Firmware already up to date; no power cycle needed." \
+  "No host needs a power cycle."
+address=0x51
+run_case "no device" ok 0 1 \
+  "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found."
+# vxtool refuses the address on its standard error, which the role passes on.
+address=0x80
+run_case "bad address" ok 0 1 \
+  "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found. (tool output: vxtool: "
+# The device runs image 1 again, so the image 2 file is the one written.
+case_args=(-e "vexoflash_image2=$work/other-silicon.vx3")
+run_case "silicon ID" ok 1 1 \
+  "vexoflash failed with exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file."
+case_args=(-e '{"vexoflash_environment": {"VXTOOL_SIM_STATUS": "2"}}')
+run_case "update error" ok 0 1 \
+  "vexoflash failed with exit status 2: Vexo firmware update error - Vexo found but update failed."
+vexoflash=/nonexistent/vexoflash run_case "no program" ok 0 1 \
+  "vexoflash failed with exit status 127: " "/nonexistent/vexoflash"
+address=$(printf '0x%0230d' 50)
+run_case "refused call" ok 0 1 \
+  "vexoflash failed with exit status 111: ERROR: Bootloader register address is too long for the tool command!"
+
+echo "$((runs - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
