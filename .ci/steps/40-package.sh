@@ -102,8 +102,10 @@ diff -u "$work/expected-contents.txt" "$work/contents.txt"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
+# The program links the C++ runtime statically (a shorter start), so the C
+# library is all it needs from the system.
 case "$depends" in
-*libc6*libstdc++6*) ;;
+*libc6*) ;;
 *) echo "FAIL: the package's dependencies do not come from shlibdeps" >&2; exit 1 ;;
 esac
 
