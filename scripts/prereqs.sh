@@ -23,6 +23,7 @@ need_build_tools() {
   need /usr/include/gtest/gtest.h libgtest-dev
 }
 
+# install_needed [APT-GET-OPTION ...], e.g. --no-install-recommends
 install_needed() {
   [ -z "$missing_packages" ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
@@ -33,6 +34,6 @@ install_needed() {
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q >/dev/null
   # shellcheck disable=SC2086
-  apt-get install -y -q $missing_packages >/dev/null
+  apt-get install -y -q "$@" $missing_packages >/dev/null
   missing_packages=""
 }

@@ -39,12 +39,7 @@ std::string flashRun(const std::string &level, const std::string &file,
 }
 
 std::string makeImage(int slot, unsigned long level, unsigned long silicon) {
-  Image image;
-  image.silicon = silicon;
-  image.slot = slot;
-  image.level = level;
-  image.payload = makePayload(silicon, slot, level);
-  return formatImage(image);
+  return makeImageText(silicon, slot, level);
 }
 
 // Sets one fault variable for the runs of one test.

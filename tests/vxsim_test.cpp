@@ -10,12 +10,7 @@
 namespace {
 
 std::string sampleText(int slot, unsigned long level, unsigned long silicon = 0x3A41) {
-  Image image;
-  image.silicon = silicon;
-  image.slot = slot;
-  image.level = level;
-  image.payload = makePayload(silicon, slot, level);
-  return formatImage(image);
+  return makeImageText(silicon, slot, level);
 }
 
 std::string replaced(std::string text, const std::string &from, const std::string &to) {

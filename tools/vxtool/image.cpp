@@ -36,16 +36,6 @@ bool fail(std::string &why, int lineNo, const std::string &message) {
   return false;
 }
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // Appends the bytes of one payload line; spaces and tabs may separate them.
 bool parseDataLine(std::string_view line, int lineNo, std::vector<unsigned char> &payload,
                    std::string &why) {
@@ -170,4 +160,13 @@ std::vector<unsigned char> makePayload(unsigned long silicon, int slot, unsigned
     byte = static_cast<unsigned char>(x >> 24);
   }
   return payload;
+}
+
+std::string makeImageText(unsigned long silicon, int slot, unsigned long level) {
+  Image image;
+  image.silicon = silicon;
+  image.slot = slot;
+  image.level = level;
+  image.payload = makePayload(silicon, slot, level);
+  return formatImage(image);
 }

@@ -30,12 +30,7 @@ int makeImage(int argc, char **argv) {
     return usageError(std::string("bad level '") + argv[3] + "': expected 0x00 to 0xFF");
   if (argc == 5 && !parseNumber(argv[4], 0xFFFF, silicon))
     return usageError(std::string("bad silicon ID '") + argv[4] + "': expected 0x0000 to 0xFFFF");
-  Image image;
-  image.silicon = silicon;
-  image.slot = static_cast<int>(slot);
-  image.level = level;
-  image.payload = makePayload(silicon, image.slot, level);
-  std::fputs(formatImage(image).c_str(), stdout);
+  std::fputs(makeImageText(silicon, static_cast<int>(slot), level).c_str(), stdout);
   return 0;
 }
 

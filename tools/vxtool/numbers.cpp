@@ -2,9 +2,7 @@
 
 #include "sim.h"
 
-namespace {
-
-int hexValue(char c) {
+int hexDigit(char c) {
   if (c >= '0' && c <= '9')
     return c - '0';
   if (c >= 'a' && c <= 'f')
@@ -13,8 +11,6 @@ int hexValue(char c) {
     return c - 'A' + 10;
   return -1;
 }
-
-} // namespace
 
 bool parseNumber(std::string_view text, unsigned long max, unsigned long &value) {
   bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -25,7 +21,7 @@ bool parseNumber(std::string_view text, unsigned long max, unsigned long &value)
     return false;
   unsigned long n = 0;
   for (char c : text) {
-    int digit = hex ? hexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+    int digit = hex ? hexDigit(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
     if (digit < 0)
       return false;
     n = n * (hex ? 16 : 10) + static_cast<unsigned long>(digit);

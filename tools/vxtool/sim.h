@@ -25,6 +25,8 @@ inline constexpr std::size_t maxPayloadSize = 1 << 16;
 // Parses a whole text as a number: 0x and 1 to 8 hex digits, or 1 to 10
 // decimal digits. No sign, no spaces. False when it is not one or > max.
 bool parseNumber(std::string_view text, unsigned long max, unsigned long &value);
+// The value of one hex digit, either case; -1 for any other character.
+int hexDigit(char c);
 // "0x" and two upper-case hex digits (levels, addresses), or four (IDs).
 std::string hexByte(unsigned long value);
 std::string hexWord(unsigned long value);
@@ -50,6 +52,8 @@ bool parseImage(std::string_view text, Image &image, std::string &why);
 // The text of an image file; makePayload gives the bytes --make-image uses.
 std::string formatImage(const Image &image);
 std::vector<unsigned char> makePayload(unsigned long silicon, int slot, unsigned long level);
+// The text of the image --make-image writes for these header values.
+std::string makeImageText(unsigned long silicon, int slot, unsigned long level);
 
 // The one simulated device.
 struct Device {
