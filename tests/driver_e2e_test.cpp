@@ -1,5 +1,6 @@
 // The update driver from the outside: usage, the trace switch, the image
 // choice, the not-found endings and the guards on the command line.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,25 @@ TEST_F(Driver, MissingReportWithTrace) {
   RunResult r = box.run({"0x50", "one.bin", "two.bin", "DEBUG"});
   EXPECT_EQ(r.out, banner + scanEcho + "ERROR: Could not open image file!\n\n" + notFound);
   EXPECT_EQ(r.exitCode, 171);
+}
+
+// A report this run may not rewrite is an earlier run's: the scan's
+// redirection fails, and no image may be chosen from what it holds.
+TEST_F(Driver, UnwritableStaleReportIsNotRead) {
+  box.setScanReport(report1);
+  box.runUnprivileged();
+  std::string stale = box.workDir() + "/busscan.out";
+  box.writeFile(stale, report1);
+  std::filesystem::permissions(stale, std::filesystem::perms::owner_read |
+                                          std::filesystem::perms::group_read |
+                                          std::filesystem::perms::others_read);
+  RunResult r = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(r.exitCode, 171);
+  EXPECT_TRUE(box.toolCalls().empty()); // the shell could not start the tool
+  ASSERT_GE(r.out.size(), notFound.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - notFound.size()), notFound);
+  EXPECT_EQ(r.out.find("Flashing"), std::string::npos);
+  EXPECT_EQ(box.readFile(stale), report1);
 }
 
 // A command holds 255 characters and is never cut: an argument that would

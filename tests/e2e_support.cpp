@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,8 +74,9 @@ bool Sandbox::exists(const std::string &path) const {
 void Sandbox::installFakeTool() const {
   std::string path = binDir() + "/vxtool";
   writeFile(path, fakeTool);
-  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add);
+  namespace fs = std::filesystem;
+  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
 }
 
 void Sandbox::setScanReport(const std::string &bytes) {
@@ -106,12 +108,25 @@ std::vector<std::vector<std::string>> Sandbox::toolCalls() const {
   return calls;
 }
 
+void Sandbox::runUnprivileged() {
+  if (geteuid() != 0)
+    return;
+  namespace fs = std::filesystem;
+  program_ = dir_ + "/vexoflash";
+  fs::copy_file(VEXOFLASH_PATH, program_);
+  fs::permissions(program_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+  for (const std::string &d : {dir_, binDir(), workDir()})
+    fs::permissions(d, fs::perms::all);
+  dropRoot_ = true;
+}
+
 RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &path) const {
   std::string outPath = dir_ + "/stdout";
   std::string errPath = dir_ + "/stderr";
   std::string pathVar = binDir() + ":" + (path.empty() ? std::getenv("PATH") : path);
 
-  std::vector<std::string> argStrings{VEXOFLASH_PATH};
+  std::vector<std::string> argStrings{program_};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<char *> argv;
   argv.reserve(argStrings.size() + 1);
@@ -128,6 +143,8 @@ RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &
     if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
         chdir(workDir().c_str()) != 0 || setenv("PATH", pathVar.c_str(), 1) != 0)
       _exit(250);
+    if (dropRoot_ && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(252);
     execv(argv[0], argv.data());
     _exit(251);
   }

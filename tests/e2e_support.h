@@ -50,12 +50,20 @@ public:
   // (the test process's PATH when path is empty).
   RunResult run(const std::vector<std::string> &args, const std::string &path = "") const;
 
+  // From now on, runs are made as an ordinary user: as root, the run drops
+  // to user and group 65534 (nobody), with a copy of vexoflash in the
+  // sandbox and the sandbox open to that user, so that file permissions
+  // hold for it as they do for an operator who is not root.
+  void runUnprivileged();
+
   void writeFile(const std::string &path, const std::string &bytes) const;
   std::string readFile(const std::string &path) const;
   bool exists(const std::string &path) const;
 
 private:
   std::string dir_;
+  std::string program_ = VEXOFLASH_PATH;
+  bool dropRoot_ = false;
 };
 
 // The banner every run prints first.

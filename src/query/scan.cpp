@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "common/common.h"
 #include "query/query.h"
@@ -26,10 +27,13 @@ char scanForImage(const char *address) {
 
   if (!buildScanCommand(command, address))
     return image; // the entry point refuses such an address before this
+  // A report this run may not write cannot be replaced by the scan's
+  // redirection: whatever it holds is an earlier run's.
+  bool rewritable = access(scanReportName, F_OK) != 0 || access(scanReportName, W_OK) == 0;
   std::printf("\nScanning for Vexo3 image.\n");
   // The scan's tool status says nothing about the report, except that
-  // when the shell could not start, busscan.out is an earlier run's.
-  if (runToolCommand(command) == -1)
+  // when the shell could not start, busscan.out is an earlier run's too.
+  if (runToolCommand(command) == -1 || !rewritable)
     return image;
 
   std::FILE *report = std::fopen(scanReportName, "r");
