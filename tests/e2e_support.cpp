@@ -108,10 +108,13 @@ std::vector<std::vector<std::string>> Sandbox::toolCalls() const {
   return calls;
 }
 
-void Sandbox::runUnprivileged() {
-  if (geteuid() != 0)
-    return;
+bool Sandbox::runUnprivileged() {
   namespace fs = std::filesystem;
+  if (geteuid() != 0)
+    return true;
+  for (fs::path p = fs::path(dir_).parent_path(); p != p.root_path(); p = p.parent_path())
+    if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
+      return false;
   program_ = dir_ + "/vexoflash";
   fs::copy_file(VEXOFLASH_PATH, program_);
   fs::permissions(program_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_read |
@@ -119,6 +122,7 @@ void Sandbox::runUnprivileged() {
   for (const std::string &d : {dir_, binDir(), workDir()})
     fs::permissions(d, fs::perms::all);
   dropRoot_ = true;
+  return true;
 }
 
 RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &path) const {
