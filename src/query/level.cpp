@@ -21,21 +21,17 @@ void readFirmwareLevel(char *prvLvl) {
   char line[lineSize] = {};
   const char *fwLvl = fallback;
 
-  std::FILE *report = std::fopen(scanReportName, "r");
-  if (report == nullptr) {
-    (void)std::fputs(fileError, stdout);
-  } else {
-    if (findReportLine(report, levelKey, line)) {
-      // Counted from the start of the line, where the key should stand.
-      fwLvl = line + (sizeof levelKey - 1);
-      while (isBlank(*fwLvl))
-        fwLvl++;
-      if (traceMode) {
-        std::printf("line:  %s\n", line);
-        std::printf("fwLvl:  %s\n", fwLvl);
-      }
+  // A report that cannot be opened (its error printed) reads as one
+  // without a level line.
+  if (findScanReportLine(levelKey, line) > 0) {
+    // Counted from the start of the line, where the key should stand.
+    fwLvl = line + (sizeof levelKey - 1);
+    while (isBlank(*fwLvl))
+      fwLvl++;
+    if (traceMode) {
+      std::printf("line:  %s\n", line);
+      std::printf("fwLvl:  %s\n", fwLvl);
     }
-    (void)std::fclose(report); // read only: nothing to lose
   }
   std::printf("Current Firmware Level = %s\n", fwLvl);
   // At most 238 characters come from a 255-character line, so it fits.

@@ -17,6 +17,11 @@ int readReportLine(std::FILE *file, char *buffer, int size);
 // has the key. Reads in large blocks and copies only that line.
 bool findReportLine(std::FILE *file, const char *key, char *line);
 
+// Opens "busscan.out" and finds its first line holding key, as
+// findReportLine does: 1 when found, 0 when no line holds key, -1 when the
+// report cannot be opened (and the file error has been printed).
+int findScanReportLine(const char *key, char *line);
+
 // Runs the scan command and returns the image digit from the scan report:
 // '1' or '2', '0' when no image line names one (or the shell could not be
 // started), '9' when the report cannot be opened.

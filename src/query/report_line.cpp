@@ -145,3 +145,14 @@ bool findReportLine(std::FILE *file, const char *key, char *line) {
   ReportScanner scanner(file);
   return scanner.find(key, line);
 }
+
+int findScanReportLine(const char *key, char *line) {
+  std::FILE *report = std::fopen(scanReportName, "r");
+  if (report == nullptr) {
+    (void)std::fputs(fileError, stdout);
+    return -1;
+  }
+  bool found = findReportLine(report, key, line);
+  (void)std::fclose(report); // read only: nothing to lose
+  return found ? 1 : 0;
+}

@@ -36,18 +36,15 @@ char scanForImage(const char *address) {
   if (runToolCommand(command) == -1 || !rewritable)
     return image;
 
-  std::FILE *report = std::fopen(scanReportName, "r");
-  if (report == nullptr) {
-    (void)std::fputs(fileError, stdout);
+  int found = findScanReportLine(imageKey, line);
+  if (found < 0)
     return '9';
-  }
-  if (findReportLine(report, imageKey, line)) {
+  if (found > 0) {
     image = digitOf(line);
     if (traceMode) {
       std::printf("line:  %s\n", line);
       std::printf("image:  %c\n", image);
     }
   }
-  (void)std::fclose(report); // read only: nothing to lose
   return image;
 }
