@@ -33,6 +33,7 @@ int runVexoflash(int argc, char **argv) {
   // Holds the level the device ran before the update, for the whole run.
   static char *const prvLvl = new char[textBlockSize]();
 
+  prepareToolRuns();
   printBanner();
   if (argc < 4) {
     printUsage();

@@ -44,6 +44,8 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl) {
   }
   std::printf("Flashing Vexo.\n");
   status = runToolCommand(command);
+  if (status == toolAbnormalEnd)
+    status = 255; // a tool that did not end by itself did not complete
   if (traceMode) {
     std::printf("VxTool return code:  %d\n", status);
     std::printf("PowerCycle:%s prvLvl:%s\n", levelThreshold, prvLvl);
