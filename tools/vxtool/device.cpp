@@ -117,7 +117,7 @@ bool saveDevice(const std::string &path, const Device &device, std::string &why)
   }
   bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   ok = std::fclose(file) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+  if (!ok || !replaceFile(temp, path)) {
     why = path + ": " + std::strerror(errno);
     std::remove(temp.c_str());
     return false;

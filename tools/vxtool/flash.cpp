@@ -1,17 +1,8 @@
-#include <csignal>
 #include <cstdio>
 
 #include "sim.h"
 
 namespace {
-
-// Dies by the signal a test asked for, after the output so far reached
-// its file, the way a tool killed in the middle of a write would.
-void dieBySignal(int signal) {
-  std::fflush(stdout);
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
 
 int writeSlot(const std::string &state, Device &device, const Image &image, int target,
               const Faults &faults) {

@@ -84,3 +84,11 @@ bool readFaults(Faults &faults, std::string &why);
 int runScan(const std::string &state, unsigned long address, const Faults &faults);
 int runFlash(const std::string &state, unsigned long address, const char *file,
              const Faults &faults);
+
+// What differs between platforms (platform-posix.cpp, platform-win32.cpp).
+// Ends the process as signal N would, after the output so far reached its
+// file, the way a tool killed in the middle of a write would; on Windows
+// with the matching NTSTATUS code (0xC000013A, as Ctrl+C, for most).
+void dieBySignal(int signal);
+// Renames from over to, replacing it.
+bool replaceFile(const std::string &from, const std::string &to);

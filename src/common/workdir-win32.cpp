@@ -1,0 +1,88 @@
+// The working directory on Windows: its lock and the tool reports in it.
+#include <cstdint>
+#include <cwchar>
+#include <string>
+#include <windows.h>
+
+#include "common/common.h"
+
+namespace {
+
+// The directory's final path (links and short names resolved), upper-cased
+// because Windows file names ignore case; empty when it cannot be had.
+std::wstring canonicalWorkingDirectory() {
+  HANDLE dir = CreateFileW(L".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (dir == INVALID_HANDLE_VALUE)
+    return {};
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD size = GetFinalPathNameByHandleW(dir, path.data(), MAX_PATH, FILE_NAME_NORMALIZED);
+  if (size >= MAX_PATH) {
+    path.resize(size + 1);
+    size = GetFinalPathNameByHandleW(dir, path.data(), size + 1, FILE_NAME_NORMALIZED);
+  }
+  CloseHandle(dir);
+  if (size == 0 || size >= path.size())
+    return {};
+  path.resize(size);
+  CharUpperBuffW(path.data(), size);
+  return path;
+}
+
+} // namespace
+
+DirLock lockWorkingDirectory() {
+  // A named mutex per directory, in the namespace all sessions share. Its
+  // handle is inheritable, so cmd.exe and the tool keep the name alive
+  // while a tool still writes, even if this process dies. The kernel drops
+  // the name with the last handle: nothing is left behind.
+  std::wstring path = canonicalWorkingDirectory();
+  if (path.empty())
+    return DirLock::unavailable;
+  std::uint64_t hash = 14695981039346656037ULL; // FNV-1a over the path
+  for (wchar_t c : path) {
+    hash ^= static_cast<std::uint16_t>(c);
+    hash *= 1099511628211ULL;
+  }
+  wchar_t name[64];
+  std::swprintf(name, sizeof name / sizeof name[0], L"Global\\vexoflash-dir-%016llx",
+                static_cast<unsigned long long>(hash));
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE lock = CreateMutexW(&inherit, FALSE, name);
+  DWORD error = GetLastError();
+  if (lock != nullptr && error != ERROR_ALREADY_EXISTS)
+    return DirLock::held; // kept open until the process ends
+  if (lock != nullptr)
+    CloseHandle(lock);
+  // Access denied: the name exists, made by another user's run.
+  return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED ? DirLock::busy
+                                                                       : DirLock::unavailable;
+}
+
+bool isRegularOrAbsent(const char *name) {
+  DWORD attributes = GetFileAttributesA(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  // Symbolic links and junctions are reparse points.
+  return (attributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+bool emptyReportFile(const char *name) {
+  // As cmd's ">" opens it, but never through a link: the link itself is
+  // opened, found not to be a plain file, and left alone. The handle is
+  // not inherited.
+  HANDLE file =
+      CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  bool regular =
+      GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+  bool emptied = regular && SetEndOfFile(file) && GetFileSize(file, nullptr) == 0;
+  return CloseHandle(file) && emptied;
+}
