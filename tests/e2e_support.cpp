@@ -1,16 +1,8 @@
 #include "e2e_support.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <grp.h>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 const std::string banner = "\n"
                            "************************************************************\n"
@@ -18,35 +10,6 @@ const std::string banner = "\n"
                            "       Version 1.6 Build 1.51 - Release Date 4/25/14        \n"
                            "************************************************************\n"
                            "\n";
-
-namespace {
-
-// The fake tool. Arguments are recorded NUL-terminated, one file per call,
-// so that any byte but NUL survives.
-const char fakeTool[] = R"(#!/bin/sh
-box=$(dirname "$0")/..
-n=0
-while [ -e "$box/call.$n" ]; do n=$((n + 1)); done
-for arg in "$@"; do printf '%s\000' "$arg"; done > "$box/call.$n"
-if [ $# -eq 2 ]; then part=scan; else part=flash; fi
-if [ -e "$box/$part.report" ]; then cat "$box/$part.report"; fi
-if [ -e "$box/$part.script" ]; then . "$box/$part.script"; fi
-status=0
-if [ -e "$box/$part.status" ]; then status=$(cat "$box/$part.status"); fi
-if [ "$status" = kill ]; then kill -KILL $$; fi
-exit "$status"
-)";
-
-} // namespace
-
-Sandbox::Sandbox() {
-  std::string pattern = std::filesystem::temp_directory_path() / "vexoflash-e2e-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("mkdtemp failed");
-  dir_ = pattern;
-  std::filesystem::create_directory(binDir());
-  std::filesystem::create_directory(workDir());
-}
 
 Sandbox::~Sandbox() {
   std::error_code ignored;
@@ -69,14 +32,6 @@ std::string Sandbox::readFile(const std::string &path) const {
 
 bool Sandbox::exists(const std::string &path) const {
   return std::filesystem::exists(path);
-}
-
-void Sandbox::installFakeTool() const {
-  std::string path = binDir() + "/vxtool";
-  writeFile(path, fakeTool);
-  namespace fs = std::filesystem;
-  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
 }
 
 void Sandbox::setScanReport(const std::string &bytes) {
@@ -106,58 +61,4 @@ std::vector<std::vector<std::string>> Sandbox::toolCalls() const {
     calls.push_back(args);
   }
   return calls;
-}
-
-bool Sandbox::runUnprivileged() {
-  namespace fs = std::filesystem;
-  if (geteuid() != 0)
-    return true;
-  for (fs::path p = fs::path(dir_).parent_path(); p != p.root_path(); p = p.parent_path())
-    if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
-      return false;
-  program_ = dir_ + "/vexoflash";
-  fs::copy_file(VEXOFLASH_PATH, program_);
-  fs::permissions(program_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_read |
-                                fs::perms::others_exec);
-  for (const std::string &d : {dir_, binDir(), workDir()})
-    fs::permissions(d, fs::perms::all);
-  dropRoot_ = true;
-  return true;
-}
-
-RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &path) const {
-  std::string outPath = dir_ + "/stdout";
-  std::string errPath = dir_ + "/stderr";
-  std::string pathVar = binDir() + ":" + (path.empty() ? std::getenv("PATH") : path);
-
-  std::vector<std::string> argStrings{program_};
-  argStrings.insert(argStrings.end(), args.begin(), args.end());
-  std::vector<char *> argv;
-  argv.reserve(argStrings.size() + 1);
-  for (auto &a : argStrings)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = fork();
-  if (pid < 0)
-    throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
-        chdir(workDir().c_str()) != 0 || setenv("PATH", pathVar.c_str(), 1) != 0)
-      _exit(250);
-    if (dropRoot_ && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(252);
-    execv(argv[0], argv.data());
-    _exit(251);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  RunResult result;
-  result.out = readFile(outPath);
-  result.err = readFile(errPath);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
 }

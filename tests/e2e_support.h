@@ -1,12 +1,16 @@
 // End-to-end support: runs the built vexoflash as an operator would, in a
-// fresh directory, with a fake vxtool first on PATH.
+// fresh directory, with a fake vxtool first on PATH. One interface, one
+// implementation per platform (e2e_support-posix.cpp: a shell script as
+// the fake tool, fork and exec; e2e_support-win32.cpp: a small compiled
+// fake tool, CreateProcess).
 #pragma once
 
 #include <string>
 #include <vector>
 
 struct RunResult {
-  std::string out; // standard output, byte for byte
+  std::string out; // standard output, byte for byte (on Windows, where it
+                   // is in text mode, with each CR LF read back as LF)
   std::string err; // standard error (the shell's, never vexoflash's)
   int exitCode;    // -1 when vexoflash itself was ended by a signal
 };
@@ -35,7 +39,9 @@ public:
   // (see toolCalls); a scan (two arguments) writes the scan report set
   // here, then runs the scan script, then exits with the scan status; a
   // flash (any other form) does the same with the flash settings. A status
-  // of "kill" makes the tool kill itself with SIGKILL.
+  // of "kill" makes the tool kill itself with SIGKILL (on Windows: end
+  // with the NTSTATUS code of Ctrl+C, 0xC000013A). Scripts are POSIX
+  // shell text, run only where there is one.
   void installFakeTool() const;
   void setScanReport(const std::string &bytes);
   void setScanStatus(const std::string &status);
@@ -46,7 +52,7 @@ public:
   // The arguments of every tool call so far, in order.
   std::vector<std::vector<std::string>> toolCalls() const;
 
-  // Runs vexoflash with args in workDir(), PATH = binDir() + ":" + path
+  // Runs vexoflash with args in workDir(), PATH = binDir(), then path
   // (the test process's PATH when path is empty).
   RunResult run(const std::vector<std::string> &args, const std::string &path = "") const;
 
@@ -69,3 +75,17 @@ private:
 
 // The banner every run prints first.
 extern const std::string banner;
+
+// What differs between the platforms the tests run on.
+//
+// The separator of the directories in PATH.
+extern const char pathListSeparator;
+// The interpreter's own line about a tool that died by signal N (dash's
+// "Killed" for 9, "Terminated" for 15); cmd.exe says nothing.
+const char *shellNotice(int signal);
+// What stays at the end of a report line that ended in CR LF: the CR
+// where text mode keeps it (POSIX), nothing on Windows.
+const char *keptCarriageReturn();
+// Sets an environment variable of this process, which runs inherit;
+// nullptr removes it.
+void setEnvironment(const char *name, const char *value);

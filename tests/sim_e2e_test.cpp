@@ -47,11 +47,11 @@ class ScopedEnv {
 public:
   ScopedEnv(const char *name, const std::string &value) : name_(name) {
     if (name_ != nullptr)
-      setenv(name_, value.c_str(), 1);
+      setEnvironment(name_, value.c_str());
   }
   ~ScopedEnv() {
     if (name_ != nullptr)
-      unsetenv(name_);
+      setEnvironment(name_, nullptr);
   }
   ScopedEnv(const ScopedEnv &) = delete;
   ScopedEnv &operator=(const ScopedEnv &) = delete;
@@ -66,7 +66,7 @@ protected:
     // The caller's own simulated device and faults stay out of these runs.
     for (const char *name :
          {"VXTOOL_SIM_STATE", "VXTOOL_SIM_ABSENT", "VXTOOL_SIM_STATUS", "VXTOOL_SIM_SIGNAL"})
-      unsetenv(name);
+      setEnvironment(name, nullptr);
     for (const std::string &name : {image1, image2})
       box.writeFile(work(name), box.readFile(std::string(VXSIM_IMAGES) + "/" + name));
   }
@@ -74,7 +74,7 @@ protected:
     return box.workDir() + "/" + name;
   }
   RunResult update(const std::vector<std::string> &args = {"0x50", image1, image2}) const {
-    return box.run(args, std::string(VXSIM_DIR) + ":" + std::getenv("PATH"));
+    return box.run(args, std::string(VXSIM_DIR) + pathListSeparator + std::getenv("PATH"));
   }
   Sandbox box;
 };
@@ -190,9 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
             171},
         FaultCase{"ForcedStatus12", "VXTOOL_SIM_STATUS", "12", "", standard, "", "",
                   flashRun("0x60", image2, updateError), 2},
-        FaultCase{"KilledBySigkill", "VXTOOL_SIM_SIGNAL", "9", "", standard, "", "Killed\n",
+        FaultCase{"KilledBySigkill", "VXTOOL_SIM_SIGNAL", "9", "", standard, "", shellNotice(9),
                   flashRun("0x60", image2, notCompleted), 1},
-        FaultCase{"KilledBySigterm", "VXTOOL_SIM_SIGNAL", "15", "", standard, "", "Terminated\n",
+        FaultCase{"KilledBySigterm", "VXTOOL_SIM_SIGNAL", "15", "", standard, "", shellNotice(15),
                   flashRun("0x60", image2, notCompleted), 1}),
     [](const auto &info) { return std::string(info.param.name); });
 

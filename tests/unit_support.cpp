@@ -1,10 +1,8 @@
 #include "unit_support.h"
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
+#include <random>
 
 #include "common/common.h"
 
@@ -26,13 +24,15 @@ int runScripted(const char *command) {
 } // namespace
 
 void UnitTest::SetUp() {
-  char cwd[PATH_MAX];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  oldDir_ = cwd;
-  std::string pattern = std::filesystem::temp_directory_path() / "vexoflash-unit-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  dir_ = pattern;
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  namespace fs = std::filesystem;
+  oldDir_ = fs::current_path().string();
+  std::random_device random;
+  fs::path dir;
+  do
+    dir = fs::temp_directory_path() / ("vexoflash-unit-" + std::to_string(random()));
+  while (!fs::create_directory(dir));
+  dir_ = dir.string();
+  fs::current_path(dir);
   traceMode = false;
   scriptedTool = ScriptedTool{};
   toolRunner = runScripted;
@@ -41,7 +41,7 @@ void UnitTest::SetUp() {
 void UnitTest::TearDown() {
   toolRunner = runWithShell;
   traceMode = false;
-  ASSERT_EQ(chdir(oldDir_.c_str()), 0);
+  std::filesystem::current_path(oldDir_);
   std::filesystem::remove_all(dir_);
 }
 

@@ -1,0 +1,74 @@
+// What only Windows does to a run: console lines that end in CR LF, and
+// tools that end abnormally with an NTSTATUS code instead of a signal.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "table.h"
+
+namespace {
+
+NAMED_ROWS
+
+const std::string report1 = "Reserved bytes  = 0x01\r\nFirmware level  = 0x62\r\n";
+const std::string scanEcho =
+    "\nScanning for Vexo3 image.\nCommand:  vxtool -i2cp 0x50 2>&1 > busscan.out\n";
+const std::string flashEcho =
+    "Flashing Vexo.\nCommand:  vxtool -i2cp 0x50 -q -f fw-2.bin 2>&1 > flash.out\n";
+const std::string notCompleted = "The VEXO update did not complete successfully.\n";
+
+class Windows : public ::testing::Test {
+protected:
+  void SetUp() override {
+    box.installFakeTool();
+    box.setScanReport(report1);
+  }
+  RunResult run() const {
+    return box.run({"0x50", "fw-1.bin", "fw-2.bin"});
+  }
+  Sandbox box;
+};
+
+// Standard output is in text mode: each line ends in CR LF, and the
+// Windows-1252 bytes of the silicon ID message pass unchanged.
+TEST_F(Windows, ConsoleLinesEndInCrLf) {
+  box.setFlashStatus("3");
+  RunResult r = run();
+  EXPECT_EQ(r.exitCode, 1);
+  std::string raw = box.readFile(box.dir() + "/stdout");
+  EXPECT_NE(raw.find("Flashing Vexo.\r\n"), std::string::npos) << raw;
+  EXPECT_NE(raw.find("\r\nVexo Silicon ID Error \x96 Vexo found but the silicon ID didn\x92t "
+                     "match file.\r\n"),
+            std::string::npos)
+      << raw;
+  EXPECT_EQ(raw.find("\r\r"), std::string::npos);
+}
+
+// A flash tool that ends abnormally (a crash, Ctrl+C, a failed check) did
+// not complete, whatever its NTSTATUS code folds to: 0xC000013A would
+// otherwise read as "updated", 0xC0000409 as "no device found".
+struct AbnormalCase {
+  const char *name;
+  unsigned code;
+};
+
+class AbnormalFlash : public Windows, public ::testing::WithParamInterface<AbnormalCase> {};
+
+TEST_P(AbnormalFlash, DidNotComplete) {
+  box.setFlashStatus(std::to_string(static_cast<int>(GetParam().code)));
+  RunResult r = run();
+  EXPECT_EQ(r.out,
+            banner + scanEcho + "Current Firmware Level = 0x62\n" + flashEcho + notCompleted);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(box.toolCalls().size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, AbnormalFlash,
+                         ::testing::Values(AbnormalCase{"ControlC", 0xC000013A},
+                                           AbnormalCase{"AccessViolation", 0xC0000005},
+                                           AbnormalCase{"FailFast", 0xC0000409}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

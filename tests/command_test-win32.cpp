@@ -1,0 +1,93 @@
+// The commands as cmd.exe gets them: plain words pasted, others in double
+// quotes with their closing backslashes doubled, and the characters cmd
+// cannot take safely refused.
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/common.h"
+#include "table.h"
+
+namespace {
+
+NAMED_ROWS
+
+struct FlashCase {
+  const char *name;
+  std::string address;
+  std::string file;
+  std::string command; // empty: refused
+};
+
+class BuildFlashCommand : public ::testing::TestWithParam<FlashCase> {};
+
+TEST_P(BuildFlashCommand, QuotesForCmdAndNeverTruncates) {
+  char command[lineSize];
+  std::memset(command, '#', sizeof command);
+  bool ok = buildFlashCommand(command, GetParam().address.c_str(), GetParam().file.c_str());
+  EXPECT_EQ(ok, !GetParam().command.empty());
+  EXPECT_EQ(std::string(command), GetParam().command);
+}
+
+std::string flash(const std::string &file) {
+  return "vxtool -i2cp 0x50 -q -f " + file + " 2>&1 > flash.out";
+}
+
+const std::string fits214(214, 'f');
+const std::string spaced212 = std::string(106, 'f') + " " + std::string(105, 'f');
+// 209 + 2 characters, the closing backslash doubled, two quotes: 214.
+const std::string backslashed211 = std::string(209, 'f') + " \\";
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, BuildFlashCommand,
+    ::testing::Values(
+        FlashCase{"Plain", "0x50", "img2.bin", flash("img2.bin")},
+        FlashCase{"WindowsPath", "0x50", "C:\\fw\\vexo3_img2.bin", flash("C:\\fw\\vexo3_img2.bin")},
+        FlashCase{"SafePunctuation", "0x50", "\\\\srv\\fw\\v3@1+a=b:c,d.e-f_g/h.bin",
+                  flash("\\\\srv\\fw\\v3@1+a=b:c,d.e-f_g/h.bin")},
+        FlashCase{"Spaces", "0x50", "C:\\fw dir\\img 2.bin", flash("\"C:\\fw dir\\img 2.bin\"")},
+        FlashCase{"TrailingBackslash", "0x50", "C:\\fw dir\\", flash("\"C:\\fw dir\\\\\"")},
+        FlashCase{"InnerBackslashesStay", "0x50", "a\\\\b c", flash("\"a\\\\b c\"")},
+        FlashCase{"CmdSyntax", "0x50", "a&b|c<d>e^f(g);h", flash("\"a&b|c<d>e^f(g);h\"")},
+        FlashCase{"HighBytes", "0x50", "caf\xE9", flash("\"caf\xE9\"")},
+        FlashCase{"Empty", "", "", "vxtool -i2cp \"\" -q -f \"\" 2>&1 > flash.out"},
+        FlashCase{"Address", "0x50 -f x", "a",
+                  "vxtool -i2cp \"0x50 -f x\" -q -f a 2>&1 > flash.out"},
+        FlashCase{"Percent", "0x50", "%PATH%", ""}, FlashCase{"Exclamation", "0x50", "!x!", ""},
+        FlashCase{"DoubleQuote", "0x50", "a\" & calc & \"", ""},
+        FlashCase{"LineFeed", "0x50", "a\ncalc", ""}, FlashCase{"RefusedAddress", "%x%", "a", ""},
+        FlashCase{"Exactly255", "0x50", fits214, flash(fits214)},
+        FlashCase{"Over255", "0x50", fits214 + "f", ""},
+        FlashCase{"QuotedExactly255", "0x50", spaced212, flash("\"" + spaced212 + "\"")},
+        FlashCase{"QuotingMakesItTooLong", "0x50", spaced212 + "f", ""},
+        FlashCase{"DoubledBackslashExactly255", "0x50", backslashed211,
+                  flash("\"" + backslashed211 + "\\\"")},
+        FlashCase{"DoubledBackslashTooLong", "0x50", "f" + backslashed211, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct PassableCase {
+  const char *name;
+  std::string argument;
+  bool passable;
+};
+
+class ArgumentIsPassable : public ::testing::TestWithParam<PassableCase> {};
+
+TEST_P(ArgumentIsPassable, RefusesWhatCmdWouldExpandOrSplit) {
+  EXPECT_EQ(argumentIsPassable(GetParam().argument.c_str()), GetParam().passable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ArgumentIsPassable,
+    ::testing::Values(
+        PassableCase{"Empty", "", true}, PassableCase{"CmdSyntax", "a&b|c<d>e^f(g) ;,=", true},
+        PassableCase{"Backslashes", "C:\\fw dir\\", true},
+        PassableCase{"HighBytesAndDel", "\x7F\x80\xE9\xFF", true},
+        PassableCase{"DoubleQuote", "a\"b", false}, PassableCase{"Percent", "100%", false},
+        PassableCase{"Exclamation", "hi!", false}, PassableCase{"LineFeed", "a\nb", false},
+        PassableCase{"CarriageReturn", "a\rb", false}, PassableCase{"Tab", "a\tb", false},
+        PassableCase{"Byte01", "\x01", false}, PassableCase{"Byte1F", "\x1F", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

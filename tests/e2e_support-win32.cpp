@@ -1,0 +1,142 @@
+// End-to-end support on Windows: the fake tool is a compiled program
+// copied into the sandbox, and vexoflash runs through CreateProcess.
+#include "e2e_support.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <windows.h>
+
+namespace fs = std::filesystem;
+
+const char pathListSeparator = ';';
+
+const char *shellNotice(int /*signal*/) {
+  return "";
+}
+
+const char *keptCarriageReturn() {
+  return "";
+}
+
+void setEnvironment(const char *name, const char *value) {
+  // _putenv_s keeps the C runtime's copy and the process environment,
+  // which CreateProcess hands on, the same; "" removes the variable.
+  (void)_putenv_s(name, value != nullptr ? value : "");
+}
+
+namespace {
+
+// One argument as the C runtime's command line parsing gives it back:
+// quoted when it must be, with the backslashes before a quote doubled.
+std::string quoteForCommandLine(const std::string &arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos)
+    return arg;
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      backslashes++;
+      continue;
+    }
+    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * backslashes, '\\');
+  return quoted + "\"";
+}
+
+// This process's environment with PATH replaced, as CreateProcess wants
+// it: NUL-terminated entries and one more NUL.
+std::string environmentWithPath(const std::string &path) {
+  std::string block;
+  char *strings = GetEnvironmentStringsA();
+  for (const char *entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1)
+    if (_strnicmp(entry, "PATH=", 5) != 0)
+      block.append(entry, std::strlen(entry) + 1);
+  FreeEnvironmentStringsA(strings);
+  block.append("PATH=").append(path);
+  block += '\0';
+  block += '\0';
+  return block;
+}
+
+HANDLE inheritableFile(const std::string &path) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string withLfLineEnds(std::string text) {
+  std::string lf;
+  for (std::size_t i = 0; i < text.size(); i++)
+    if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n')
+      lf += text[i];
+  return lf;
+}
+
+} // namespace
+
+Sandbox::Sandbox() {
+  std::random_device random;
+  fs::path base = fs::temp_directory_path();
+  for (;;) {
+    fs::path dir = base / "vexoflash-e2e-";
+    dir += std::to_string(random());
+    if (fs::create_directory(dir)) {
+      dir_ = dir.generic_string();
+      break;
+    }
+  }
+  fs::create_directory(binDir());
+  fs::create_directory(workDir());
+}
+
+void Sandbox::installFakeTool() const {
+  fs::copy_file(FAKE_VXTOOL_PATH, binDir() + "/vxtool.exe");
+}
+
+// Windows has no user to drop to here: runs stay as they are.
+bool Sandbox::runUnprivileged() {
+  return true;
+}
+
+RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &path) const {
+  std::string outPath = dir_ + "/stdout";
+  std::string errPath = dir_ + "/stderr";
+  std::string searchPath = fs::path(binDir()).make_preferred().string() + pathListSeparator +
+                           (path.empty() ? std::getenv("PATH") : path);
+  std::string commandLine = quoteForCommandLine(program_);
+  for (const std::string &arg : args)
+    commandLine.append(1, ' ').append(quoteForCommandLine(arg));
+  std::string environment = environmentWithPath(searchPath);
+
+  HANDLE out = inheritableFile(outPath);
+  HANDLE err = inheritableFile(errPath);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  BOOL started = CreateProcessA(program_.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                environment.data(), workDir().c_str(), &startup, &process);
+  CloseHandle(out);
+  CloseHandle(err);
+  if (!started)
+    throw std::runtime_error("CreateProcess failed for " + program_);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  RunResult result;
+  result.out = withLfLineEnds(readFile(outPath));
+  result.err = withLfLineEnds(readFile(errPath));
+  result.exitCode = code <= 255 ? static_cast<int>(code) : -1;
+  return result;
+}

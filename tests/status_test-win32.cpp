@@ -1,0 +1,65 @@
+// The tool status on Windows: std::system gives cmd.exe's exit code, which
+// is the tool's; an abnormal end is an NTSTATUS code, a negative int.
+#include <climits>
+
+#include <gtest/gtest.h>
+
+#include "common/common.h"
+#include "table.h"
+
+namespace {
+
+NAMED_ROWS
+
+struct SystemCase {
+  const char *name;
+  int systemResult;
+  int toolStatus;
+};
+
+class ToolStatusFromSystem : public ::testing::TestWithParam<SystemCase> {};
+
+TEST_P(ToolStatusFromSystem, Decodes) {
+  EXPECT_EQ(toolStatusFromSystem(GetParam().systemResult), GetParam().toolStatus);
+}
+
+constexpr int ntStatus(unsigned code) {
+  return static_cast<int>(code);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, ToolStatusFromSystem,
+    ::testing::Values(SystemCase{"CmdNotStarted", -1, -1}, SystemCase{"Zero", 0, 0},
+                      SystemCase{"Four", 4, 4}, SystemCase{"Exit255", 255, 255},
+                      SystemCase{"CmdNotRecognized", 9009, 9009},
+                      SystemCase{"Large", INT_MAX, INT_MAX},
+                      SystemCase{"ControlC", ntStatus(0xC000013A), toolAbnormalEnd},
+                      SystemCase{"AccessViolation", ntStatus(0xC0000005), toolAbnormalEnd},
+                      SystemCase{"FailFast", ntStatus(0xC0000409), toolAbnormalEnd},
+                      SystemCase{"MinusTwo", -2, toolAbnormalEnd},
+                      SystemCase{"Lowest", INT_MIN, toolAbnormalEnd}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// The same through cmd.exe, as the tool commands run.
+struct ShellCase {
+  const char *command;
+  int toolStatus;
+  friend void PrintTo(const ShellCase &row, std::ostream *os) {
+    *os << row.command;
+  }
+};
+
+class RunWithShell : public ::testing::TestWithParam<ShellCase> {};
+
+TEST_P(RunWithShell, GivesTheToolStatus) {
+  EXPECT_EQ(runWithShell(GetParam().command), GetParam().toolStatus);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
+                         ::testing::Values(ShellCase{"exit 0", 0}, ShellCase{"exit 3", 3},
+                                           ShellCase{"exit 14", 14},
+                                           ShellCase{"no-such-tool-here 2>NUL", 9009},
+                                           ShellCase{"cmd /c exit -1073741510", toolAbnormalEnd},
+                                           ShellCase{"cmd /c exit -1073741819", toolAbnormalEnd}));
+
+} // namespace
