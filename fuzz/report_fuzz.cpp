@@ -104,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fail("cannot write the report");
 
   char level[textBlockSize] = {};
-  char image = scanForImage("0x50");
+  bool interrupted = false;
+  char image = scanForImage("0x50", &interrupted);
   readFirmwareLevel(level);
   if (std::strlen(level) > 238)
     fail("level text longer than a line can hold");

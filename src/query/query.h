@@ -23,9 +23,10 @@ bool findReportLine(std::FILE *file, const char *key, char *line);
 int findScanReportLine(const char *key, char *line);
 
 // Runs the scan command and returns the image digit from the scan report:
-// '1' or '2', '0' when no image line names one (or the shell could not be
-// started), '9' when the report cannot be opened.
-char scanForImage(const char *address);
+// '1' or '2', '0' when no image line names one (or the report is not this
+// scan's own), '9' when the report cannot be opened. interrupted is set
+// when the scan tool did not end by itself; the report is then not read.
+char scanForImage(const char *address, bool *interrupted);
 
 // Prints the current firmware level from the scan report and copies it
 // into prvLvl (257 bytes); the level is empty when the report has none.
