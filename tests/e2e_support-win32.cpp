@@ -2,9 +2,12 @@
 // copied into the sandbox, and vexoflash runs through CreateProcess.
 #include "e2e_support.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <io.h>
 #include <random>
 #include <windows.h>
 
@@ -14,6 +17,13 @@ const char pathListSeparator = ';';
 
 const char *shellNotice(int /*signal*/) {
   return "";
+}
+
+bool argumentRefused(const std::string &argument) {
+  for (char c : argument)
+    if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '%' || c == '!')
+      return true;
+  return false;
 }
 
 const char *keptCarriageReturn() {
@@ -103,9 +113,7 @@ bool Sandbox::runUnprivileged() {
   return true;
 }
 
-RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &path) const {
-  std::string outPath = dir_ + "/stdout";
-  std::string errPath = dir_ + "/stderr";
+Running Sandbox::start(const std::vector<std::string> &args, const std::string &path) const {
   std::string searchPath = fs::path(binDir()).make_preferred().string() + pathListSeparator +
                            (path.empty() ? std::getenv("PATH") : path);
   std::string commandLine = quoteForCommandLine(program_);
@@ -113,30 +121,48 @@ RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &
     commandLine.append(1, ' ').append(quoteForCommandLine(arg));
   std::string environment = environmentWithPath(searchPath);
 
-  HANDLE out = inheritableFile(outPath);
-  HANDLE err = inheritableFile(errPath);
+  // Standard output into a pipe, as in a log; only its write end is
+  // inherited.
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0) ||
+      !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0))
+    throw std::runtime_error("CreatePipe failed");
+  HANDLE err = inheritableFile(dir_ + "/stderr");
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = out;
+  startup.hStdOutput = writeEnd;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
   BOOL started = CreateProcessA(program_.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                 environment.data(), workDir().c_str(), &startup, &process);
-  CloseHandle(out);
+  CloseHandle(writeEnd);
   CloseHandle(err);
   if (!started)
     throw std::runtime_error("CreateProcess failed for " + program_);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  int out = _open_osfhandle(reinterpret_cast<std::intptr_t>(readEnd), _O_RDONLY | _O_BINARY);
+  return Running{static_cast<int>(reinterpret_cast<std::intptr_t>(process.hProcess)), out};
+}
 
+RunResult Sandbox::finish(Running running) const {
   RunResult result;
-  result.out = withLfLineEnds(readFile(outPath));
-  result.err = withLfLineEnds(readFile(errPath));
+  std::string out;
+  char buffer[4096];
+  int got = 0;
+  while ((got = _read(running.out, buffer, sizeof buffer)) > 0)
+    out.append(buffer, static_cast<std::size_t>(got));
+  _close(running.out);
+  auto process = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(running.pid));
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  result.out = withLfLineEnds(out);
+  result.err = withLfLineEnds(readFile(dir_ + "/stderr"));
   result.exitCode = code <= 255 ? static_cast<int>(code) : -1;
   return result;
 }

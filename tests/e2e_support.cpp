@@ -1,8 +1,10 @@
 #include "e2e_support.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 const std::string banner = "\n"
                            "************************************************************\n"
@@ -61,4 +63,17 @@ std::vector<std::vector<std::string>> Sandbox::toolCalls() const {
     calls.push_back(args);
   }
   return calls;
+}
+
+RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &path) const {
+  return finish(start(args, path));
+}
+
+bool Sandbox::waitFor(const std::string &path) const {
+  for (int i = 0; i < 1000; i++) {
+    if (exists(path))
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }

@@ -9,10 +9,21 @@
 #include <vector>
 
 struct RunResult {
-  std::string out; // standard output, byte for byte (on Windows, where it
-                   // is in text mode, with each CR LF read back as LF)
+  std::string out; // standard output, byte for byte, as read from a pipe
+                   // (on Windows, where it is in text mode, with each CR LF
+                   // read back as LF)
   std::string err; // standard error (the shell's, never vexoflash's)
-  int exitCode;    // -1 when vexoflash itself was ended by a signal
+  int exitCode;    // -1 when vexoflash itself was ended by a signal (on
+                   // Windows: ended with an NTSTATUS code)
+};
+
+// A run started and not yet finished: vexoflash's process, the leader of a
+// process group of its own (signal -pid to reach its tool commands too),
+// and the pipe its standard output goes into. On Windows, pid holds the
+// process handle (handles fit in 32 bits) and out a C runtime descriptor.
+struct Running {
+  int pid;
+  int out;
 };
 
 // A private directory: bin/ (put first on PATH), work/ (the current
@@ -40,8 +51,9 @@ public:
   // here, then runs the scan script, then exits with the scan status; a
   // flash (any other form) does the same with the flash settings. A status
   // of "kill" makes the tool kill itself with SIGKILL (on Windows: end
-  // with the NTSTATUS code of Ctrl+C, 0xC000013A). Scripts are POSIX
-  // shell text, run only where there is one.
+  // with the NTSTATUS code of Ctrl+C, 0xC000013A); "hold" makes it create
+  // <part>.started in dir() and wait, up to ten seconds, for dir()/release.
+  // Scripts are POSIX shell text, run only where there is one.
   void installFakeTool() const;
   void setScanReport(const std::string &bytes);
   void setScanStatus(const std::string &status);
@@ -53,8 +65,21 @@ public:
   std::vector<std::vector<std::string>> toolCalls() const;
 
   // Runs vexoflash with args in workDir(), PATH = binDir(), then path
-  // (the test process's PATH when path is empty).
+  // (the test process's PATH when path is empty), its standard output a
+  // pipe, as in a log.
   RunResult run(const std::vector<std::string> &args, const std::string &path = "") const;
+  // The same in two steps: finish reads the output until every process
+  // holding the pipe has ended, then waits for vexoflash.
+  Running start(const std::vector<std::string> &args, const std::string &path = "") const;
+  RunResult finish(Running running) const;
+
+  // From now on, runs start with SIGCHLD ignored, as some supervisors
+  // start their children.
+  void ignoreSigchld() {
+    ignoreSigchld_ = true;
+  }
+  // True once path exists, false after about ten seconds.
+  bool waitFor(const std::string &path) const;
 
   // From now on, runs are made as an ordinary user: as root, the run drops
   // to user and group 65534 (nobody), with a copy of vexoflash in the
@@ -71,6 +96,7 @@ private:
   std::string dir_;
   std::string program_ = VEXOFLASH_PATH;
   bool dropRoot_ = false;
+  bool ignoreSigchld_ = false;
 };
 
 // The banner every run prints first.
@@ -83,6 +109,9 @@ extern const char pathListSeparator;
 // The interpreter's own line about a tool that died by signal N (dash's
 // "Killed" for 9, "Terminated" for 15); cmd.exe says nothing.
 const char *shellNotice(int signal);
+// True when vexoflash must refuse the argument because the platform's
+// shell cannot be given it safely (on Windows: ", %, ! or a control byte).
+bool argumentRefused(const std::string &argument);
 // What stays at the end of a report line that ended in CR LF: the CR
 // where text mode keeps it (POSIX), nothing on Windows.
 const char *keptCarriageReturn();

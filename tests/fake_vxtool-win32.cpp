@@ -54,5 +54,11 @@ int main(int argc, char **argv) {
   std::string status = readAll(box / (part + ".status"));
   if (status == "kill")
     TerminateProcess(GetCurrentProcess(), 0xC000013AUL); // as Ctrl+C ends it
+  if (status == "hold") {
+    std::ofstream(box / (part + ".started")).close();
+    for (int i = 0; i < 1000 && !fs::exists(box / "release"); i++)
+      Sleep(10);
+    return 0;
+  }
   return std::atoi(status.c_str());
 }

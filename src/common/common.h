@@ -17,8 +17,10 @@ extern const char commandEcho[];    // "Command:  %s\n"
 extern const char scanReportName[]; // "busscan.out"
 extern const char scanRedirect[];   // " 2>&1 > busscan.out"
 extern const char flashOptions[];   // " -q -f "
+extern const char flashLogName[];   // "flash.out"
 extern const char flashRedirect[];  // " 2>&1 > flash.out"
 extern const char fileError[];      // report cannot be opened
+extern const char notCompleted[];   // the update did not complete
 
 // Command building. Every append checks the bound of the 256-byte buffer
 // and refuses, keeping the old text, rather than truncate: a cut

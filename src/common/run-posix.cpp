@@ -26,4 +26,8 @@ int runWithShell(const char *command) {
   return toolStatusFromSystem(std::system(command)); // NOLINT(cert-env33-c)
 }
 
-void prepareToolRuns() {}
+void prepareToolRuns() {
+  // Inherited from a caller that ignores SIGCHLD, SIG_IGN makes the wait
+  // inside std::system fail, and every tool status would read as -1.
+  (void)std::signal(SIGCHLD, SIG_DFL);
+}

@@ -6,5 +6,8 @@ ToolRunner toolRunner = runWithShell;
 
 int runToolCommand(const char *command) {
   std::printf(commandEcho, command);
+  // Whatever the tool or the shell writes goes straight to the console or
+  // log; what this run printed so far must stand before it there.
+  (void)std::fflush(stdout);
   return toolRunner(command);
 }

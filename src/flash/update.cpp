@@ -78,7 +78,7 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl) {
     result = 0;
     break;
   case 255:
-    std::printf("The VEXO update did not complete successfully.\n");
+    (void)std::fputs(notCompleted, stdout);
     break;
   default:
     std::printf("The VEXO update did not complete successfully.  Return code: %d\n", status);

@@ -1,0 +1,47 @@
+// The driver on Windows: the lock on the working directory, a named kernel
+// object whose handle the tool commands inherit, holds while a tool still
+// writes, even after vexoflash itself was ended.
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "driver_e2e.h"
+
+namespace {
+
+using namespace driver;
+
+HANDLE processOf(const Running &running) {
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(running.pid));
+}
+
+TEST_F(Driver, LockHeldWhileAToolWritesEvenAfterVexoflashEnded) {
+  box.setScanReport(report1);
+  box.setFlashStatus("hold");
+  Running first = box.start({"0x50", "one.bin", "two.bin"});
+  ASSERT_TRUE(box.waitFor(box.dir() + "/flash.started"));
+
+  RunResult second = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(second.out, banner + locked);
+  EXPECT_EQ(second.exitCode, 111);
+  EXPECT_EQ(box.toolCalls().size(), 2u); // the first run's scan and flash
+  EXPECT_EQ(box.readFile(box.workDir() + "/busscan.out"), report1);
+
+  // Ended as a crash or Task Manager ends it: cmd.exe and the tool live on.
+  ASSERT_TRUE(TerminateProcess(processOf(first), 0xC000013AUL));
+  ASSERT_EQ(WaitForSingleObject(processOf(first), 10000), WAIT_OBJECT_0);
+  RunResult third = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(third.out, banner + locked);
+  EXPECT_EQ(third.exitCode, 111);
+
+  box.writeFile(box.dir() + "/release", "");
+  EXPECT_EQ(box.finish(first).exitCode, -1); // after its tool has ended
+  box.setFlashStatus("0");
+  RunResult fourth = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(fourth.exitCode, 0);
+  EXPECT_EQ(box.toolCalls().size(), 4u);
+}
+
+} // namespace
