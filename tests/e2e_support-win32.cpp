@@ -26,6 +26,10 @@ bool argumentRefused(const std::string &argument) {
   return false;
 }
 
+bool textEndsAtCtrlZ() {
+  return true;
+}
+
 const char *keptCarriageReturn() {
   return "";
 }
@@ -77,14 +81,6 @@ HANDLE inheritableFile(const std::string &path) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-std::string withLfLineEnds(std::string text) {
-  std::string lf;
-  for (std::size_t i = 0; i < text.size(); i++)
-    if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n')
-      lf += text[i];
-  return lf;
 }
 
 } // namespace
@@ -161,8 +157,9 @@ RunResult Sandbox::finish(Running running) const {
   DWORD code = 0;
   GetExitCodeProcess(process, &code);
   CloseHandle(process);
-  result.out = withLfLineEnds(out);
-  result.err = withLfLineEnds(readFile(dir_ + "/stderr"));
+  writeFile(dir_ + "/stdout", out);
+  result.out = readText(dir_ + "/stdout");
+  result.err = readText(dir_ + "/stderr");
   result.exitCode = code <= 255 ? static_cast<int>(code) : -1;
   return result;
 }

@@ -32,6 +32,15 @@ std::string Sandbox::readFile(const std::string &path) const {
   return s.str();
 }
 
+std::string Sandbox::readText(const std::string &path) const {
+  std::string bytes = readFile(path);
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); i++)
+    if (bytes[i] != '\r' || i + 1 == bytes.size() || bytes[i + 1] != '\n')
+      text += bytes[i];
+  return text;
+}
+
 bool Sandbox::exists(const std::string &path) const {
   return std::filesystem::exists(path);
 }

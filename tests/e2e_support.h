@@ -11,7 +11,8 @@
 struct RunResult {
   std::string out; // standard output, byte for byte, as read from a pipe
                    // (on Windows, where it is in text mode, with each CR LF
-                   // read back as LF)
+                   // read back as LF; the bytes as written stay in
+                   // dir()/stdout)
   std::string err; // standard error (the shell's, never vexoflash's)
   int exitCode;    // -1 when vexoflash itself was ended by a signal (on
                    // Windows: ended with an NTSTATUS code)
@@ -90,6 +91,9 @@ public:
 
   void writeFile(const std::string &path, const std::string &bytes) const;
   std::string readFile(const std::string &path) const;
+  // The file as a text-mode read gives it on Windows, CR LF as LF: for
+  // files the simulated tool writes in text mode.
+  std::string readText(const std::string &path) const;
   bool exists(const std::string &path) const;
 
 private:
@@ -115,6 +119,8 @@ bool argumentRefused(const std::string &argument);
 // What stays at the end of a report line that ended in CR LF: the CR
 // where text mode keeps it (POSIX), nothing on Windows.
 const char *keptCarriageReturn();
+// True where a Ctrl+Z byte ends a text-mode read (the Windows C runtime).
+bool textEndsAtCtrlZ();
 // Sets an environment variable of this process, which runs inherit;
 // nullptr removes it.
 void setEnvironment(const char *name, const char *value);

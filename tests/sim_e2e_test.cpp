@@ -83,15 +83,15 @@ TEST_F(SimRun, FullCycleFromImageOneToTwoToOneThenUpToDate) {
   RunResult r = update();
   EXPECT_EQ(r.out, banner + flashRun("0x60", image2, updatedAc));
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(box.readFile(work("busscan.out")).find("\nReserved bytes  = 0x01\n"),
+  EXPECT_NE(box.readText(work("busscan.out")).find("\nReserved bytes  = 0x01\n"),
             std::string::npos);
 
   r = update();
   EXPECT_EQ(r.out, banner + flashRun("0x62", image1, updatedDc));
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(box.readFile(work("busscan.out")).find("\nReserved bytes  = 0x02\n"),
+  EXPECT_NE(box.readText(work("busscan.out")).find("\nReserved bytes  = 0x02\n"),
             std::string::npos);
-  std::string log = box.readFile(work("flash.out"));
+  std::string log = box.readText(work("flash.out"));
   EXPECT_NE(log.find("The device now runs image 1 at level 0x62.\n"), std::string::npos) << log;
 
   // Both slots now hold 0x62: nothing left to write.
@@ -107,7 +107,7 @@ TEST_F(SimRun, StateFileFromTheEnvironment) {
   box.writeFile(state, "running = 2\nlevel2 = 0x61\n");
   RunResult r = update();
   EXPECT_EQ(r.out, banner + flashRun("0x61", image1, updatedAc));
-  EXPECT_NE(box.readFile(state).find("running = 1\n"), std::string::npos);
+  EXPECT_NE(box.readText(state).find("running = 1\n"), std::string::npos);
   EXPECT_FALSE(box.exists(work(stateFile)));
 }
 
