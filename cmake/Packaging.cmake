@@ -8,6 +8,11 @@
 # must be installed, if at all, with EXCLUDE_FROM_ALL in a component of their
 # own, so that neither the default install nor the package carries them.
 
+if(WIN32)
+  include(cmake/WindowsPackage.cmake)
+  return()
+endif()
+
 include(GNUInstallDirs)
 
 install(TARGETS vexoflash RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
