@@ -25,8 +25,12 @@ std::wstring canonicalWorkingDirectory() {
   if (size == 0 || size >= path.size())
     return {};
   path.resize(size);
-  CharUpperBuffW(path.data(), size);
-  return path;
+  std::wstring upper(size, L'\0');
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.data(), static_cast<int>(size),
+                    upper.data(), static_cast<int>(size), nullptr, nullptr,
+                    0) != static_cast<int>(size))
+    return {};
+  return upper;
 }
 
 } // namespace
