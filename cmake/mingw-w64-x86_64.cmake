@@ -21,8 +21,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # wine, quiet, with its prefix (its C: drive and registry) in the build tree.
 find_program(VEXOFLASH_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+find_program(VEXOFLASH_WINESERVER NAMES wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+set(VEXOFLASH_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 if(VEXOFLASH_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      env WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDLLOVERRIDES=mscoree,mshtml=
+      env WINEDEBUG=-all WINEPREFIX=${VEXOFLASH_WINEPREFIX} WINEDLLOVERRIDES=mscoree,mshtml=
       ${VEXOFLASH_WINE})
 endif()
