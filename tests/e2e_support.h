@@ -86,7 +86,8 @@ public:
   // to user and group 65534 (nobody), with a copy of vexoflash in the
   // sandbox and the sandbox open to that user, so that file permissions
   // hold for it as they do for an operator who is not root. False when
-  // that user could not reach the sandbox (a private TMPDIR).
+  // that user could not reach the sandbox (a private TMPDIR), and on
+  // Windows.
   bool runUnprivileged();
 
   void writeFile(const std::string &path, const std::string &bytes) const;
