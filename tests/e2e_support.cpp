@@ -66,9 +66,9 @@ std::vector<std::vector<std::string>> Sandbox::toolCalls() const {
   for (int n = 0; exists(dir_ + "/call." + std::to_string(n)); n++) {
     std::string bytes = readFile(dir_ + "/call." + std::to_string(n));
     std::vector<std::string> args;
-    std::size_t start = 0;
-    for (std::size_t end; (end = bytes.find('\0', start)) != std::string::npos; start = end + 1)
-      args.push_back(bytes.substr(start, end - start));
+    std::size_t from = 0;
+    for (std::size_t end; (end = bytes.find('\0', from)) != std::string::npos; from = end + 1)
+      args.push_back(bytes.substr(from, end - from));
     calls.push_back(args);
   }
   return calls;
