@@ -95,11 +95,12 @@ bool Sandbox::runUnprivileged() {
   return true;
 }
 
-Running Sandbox::start(const std::vector<std::string> &args, const std::string &path) const {
+Running Sandbox::startProgram(const std::string &program, const std::vector<std::string> &args,
+                              const std::string &path) const {
   std::string errPath = dir_ + "/stderr";
   std::string pathVar = binDir() + pathListSeparator + (path.empty() ? std::getenv("PATH") : path);
 
-  std::vector<std::string> argStrings{program_};
+  std::vector<std::string> argStrings{program};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<char *> argv;
   argv.reserve(argStrings.size() + 1);

@@ -109,10 +109,11 @@ bool Sandbox::runUnprivileged() {
   return false;
 }
 
-Running Sandbox::start(const std::vector<std::string> &args, const std::string &path) const {
+Running Sandbox::startProgram(const std::string &program, const std::vector<std::string> &args,
+                              const std::string &path) const {
   std::string searchPath = fs::path(binDir()).make_preferred().string() + pathListSeparator +
                            (path.empty() ? std::getenv("PATH") : path);
-  std::string commandLine = quoteForCommandLine(program_);
+  std::string commandLine = quoteForCommandLine(program);
   for (const std::string &arg : args)
     commandLine.append(1, ' ').append(quoteForCommandLine(arg));
   std::string environment = environmentWithPath(searchPath);
@@ -133,12 +134,12 @@ Running Sandbox::start(const std::vector<std::string> &args, const std::string &
   startup.hStdOutput = writeEnd;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessA(program_.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+  BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                 environment.data(), workDir().c_str(), &startup, &process);
   CloseHandle(writeEnd);
   CloseHandle(err);
   if (!started)
-    throw std::runtime_error("CreateProcess failed for " + program_);
+    throw std::runtime_error("CreateProcess failed for " + program);
   CloseHandle(process.hThread);
   int out = _open_osfhandle(reinterpret_cast<std::intptr_t>(readEnd), _O_RDONLY | _O_BINARY);
   return Running{static_cast<int>(reinterpret_cast<std::intptr_t>(process.hProcess)), out};

@@ -78,6 +78,11 @@ RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &
   return finish(start(args, path));
 }
 
+RunResult Sandbox::runProgram(const std::string &program,
+                              const std::vector<std::string> &args) const {
+  return finish(startProgram(program, args));
+}
+
 bool Sandbox::waitFor(const std::string &path) const {
   for (int i = 0; i < 1000; i++) {
     if (exists(path))

@@ -69,9 +69,15 @@ public:
   // (the test process's PATH when path is empty), its standard output a
   // pipe, as in a log.
   RunResult run(const std::vector<std::string> &args, const std::string &path = "") const;
+  // Runs another program the same way (the simulated tool by hand).
+  RunResult runProgram(const std::string &program, const std::vector<std::string> &args) const;
   // The same in two steps: finish reads the output until every process
   // holding the pipe has ended, then waits for vexoflash.
-  Running start(const std::vector<std::string> &args, const std::string &path = "") const;
+  Running start(const std::vector<std::string> &args, const std::string &path = "") const {
+    return startProgram(program_, args, path);
+  }
+  Running startProgram(const std::string &program, const std::vector<std::string> &args,
+                       const std::string &path = "") const;
   RunResult finish(Running running) const;
 
   // From now on, runs start with SIGCHLD ignored, as some supervisors

@@ -1,0 +1,129 @@
+// Shared by the simulated tool's end-to-end tests of every platform: the
+// expected output, the fixture and the fault table's row type.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "sim.h"
+#include "table.h"
+
+namespace simrun {
+
+NAMED_ROWS
+
+inline const std::string image1 = "vexo3-image1.vx3";
+inline const std::string image2 = "vexo3-image2.vx3";
+inline const std::string stateFile = "vexo3-sim.state";
+
+inline const std::string updatedAc = "Vexo found and firmware updated.\n"
+                                     "AC power cycle the system for the update to take affect.\n";
+inline const std::string updatedDc = "Vexo found and firmware updated.\n"
+                                     "DC power cycle the system for the update to take effect.\n";
+inline const std::string upToDate =
+    "Vexo Found and Firmware level is up-to-date. No flashing required.\n";
+inline const std::string updateError =
+    "Vexo firmware update error - Vexo found but update failed.\n";
+inline const std::string notCompleted = "The VEXO update did not complete successfully.\n";
+inline const std::string notCompleted5 =
+    "The VEXO update did not complete successfully.  Return code: 5\n";
+inline const std::string notCompleted6 =
+    "The VEXO update did not complete successfully.  Return code: 6\n";
+
+inline std::string scanEcho(const std::string &address) {
+  return "\nScanning for Vexo3 image.\nCommand:  vxtool -i2cp " + address + " 2>&1 > busscan.out\n";
+}
+
+// The output after the banner of a run that gets as far as the flash.
+inline std::string flashRun(const std::string &level, const std::string &file,
+                            const std::string &outcome) {
+  return scanEcho("0x50") + "Current Firmware Level = " + level + "\nFlashing Vexo.\n" +
+         "Command:  vxtool -i2cp 0x50 -q -f " + file + " 2>&1 > flash.out\n" + outcome;
+}
+
+inline std::string makeImage(int slot, unsigned long level, unsigned long silicon) {
+  return makeImageText(silicon, slot, level);
+}
+
+// Sets one fault variable for the runs of one test.
+class ScopedEnv {
+public:
+  ScopedEnv(const char *name, const std::string &value) : name_(name) {
+    if (name_ != nullptr)
+      setEnvironment(name_, value.c_str());
+  }
+  ~ScopedEnv() {
+    if (name_ != nullptr)
+      setEnvironment(name_, nullptr);
+  }
+  ScopedEnv(const ScopedEnv &) = delete;
+  ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+  const char *name_;
+};
+
+class SimRun : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // The caller's own simulated device and faults stay out of these runs.
+    for (const char *name :
+         {"VXTOOL_SIM_STATE", "VXTOOL_SIM_ABSENT", "VXTOOL_SIM_STATUS", "VXTOOL_SIM_SIGNAL"})
+      setEnvironment(name, nullptr);
+    for (const std::string &name : {image1, image2})
+      box.writeFile(work(name), box.readFile(std::string(VXSIM_IMAGES) + "/" + name));
+  }
+  std::string work(const std::string &name) const {
+    return box.workDir() + "/" + name;
+  }
+  RunResult update(const std::vector<std::string> &args = {"0x50", image1, image2}) const {
+    return box.run(args, std::string(VXSIM_DIR) + pathListSeparator + std::getenv("PATH"));
+  }
+  void powerCycle() const {
+    RunResult r = box.runProgram(VXSIM_TOOL, {"--power-cycle"});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  }
+  // Puts a vxtool first on PATH that runs the simulated one with the
+  // environment assignment `assignment` for the flash command only (a
+  // POSIX shell script).
+  void setFlashOnlyEnv(const std::string &assignment) const {
+    std::string path = box.binDir() + "/vxtool";
+    box.writeFile(path, std::string("#!/bin/sh\n[ $# -eq 2 ] || export ") + assignment +
+                            "\nexec '" + VXSIM_DIR + "/vxtool' \"$@\"\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  }
+  Sandbox box;
+};
+
+// Runs that must not change the device, each with its console ending.
+struct FaultCase {
+  const char *name;
+  const char *envName; // a fault variable, or nullptr
+  std::string envValue;
+  std::string state; // the state file before the run; empty for a fresh device
+  std::vector<std::string> args;
+  std::string extraFile; // written to the work folder as "extra.vx3"
+  std::string afterBanner;
+  int exitCode;
+  std::string flashEnv = {}; // an assignment for the flash command alone
+};
+
+class Fault : public SimRun, public ::testing::WithParamInterface<FaultCase> {};
+
+inline const std::vector<std::string> standard{"0x50", image1, image2};
+inline const std::vector<std::string> withExtra{"0x50", image1, "extra.vx3"};
+inline const std::string notFound = "Vexo3 device not found.\n";
+inline const std::string toolUsage =
+    "usage: vxtool -i2cp ADDRESS                 scan the device\n"
+    "       vxtool -i2cp ADDRESS -q -f FILE      write an image into the device\n"
+    "       vxtool --power-cycle                 boot the image written last\n"
+    "       vxtool --make-image SLOT LEVEL [SILICON]   print a new image\n"
+    "This vxtool simulates one Vexo3 device (state file: $VXTOOL_SIM_STATE,\n"
+    "else ./vexo3-sim.state).\n";
+
+} // namespace simrun
