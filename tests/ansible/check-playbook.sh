@@ -80,7 +80,7 @@ run_case() {
 # The first run also creates the directory and copies both images.
 run_case "first update" changed 3 0 \
   "Firmware updated. AC power cycle the system for the update to take affect." \
-  '"localhost: AC power cycle the system for the update to take affect."'
+  '"  localhost: AC power cycle the system for the update to take affect."'
 [ -s "$work/host/busscan.out" ] || { echo "FAIL: no busscan.out left in the working directory"; failures=$((failures + 1)); }
 run_case "second update" changed 1 0 \
   "Firmware updated. DC power cycle the system for the update to take effect."
@@ -101,8 +101,14 @@ run_case "silicon ID" ok 1 1 \
 case_args=(-e '{"vexoflash_environment": {"VXTOOL_SIM_STATUS": "2"}}')
 run_case "update error" ok 0 1 \
   "vexoflash failed with exit status 2: Vexo firmware update error - Vexo found but update failed."
-vexoflash=/nonexistent/vexoflash run_case "no program" ok 0 1 \
-  "vexoflash failed with exit status 127: " "/nonexistent/vexoflash"
+# Nothing changes on a host without vexoflash or vxtool: no working
+# directory is made.
+case_args=(-e "vexoflash_workdir=$work/new")
+vexoflash=/nonexistent/vexoflash run_case "no program" skipping 0 1 \
+  "Not found on this host: /nonexistent/vexoflash; nothing was changed"
+case_args=(-e "vexoflash_workdir=$work/new" -e "vexoflash_tool_dir=$work")
+run_case "no vxtool" skipping 0 1 "Not found on this host: vxtool; nothing was changed"
+[ ! -e "$work/new" ] || { echo "FAIL: a working directory was made without vexoflash or vxtool"; failures=$((failures + 1)); }
 address=$(printf '0x%0230d' 50)
 run_case "refused call" ok 0 1 \
   "vexoflash failed with exit status 111: ERROR: Bootloader register address is too long for the tool command!"
