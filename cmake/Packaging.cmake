@@ -45,8 +45,9 @@ install(FILES ${VEXOFLASH_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES README.md packaging/copyright ${VEXOFLASH_CHANGELOG}
         DESTINATION ${VEXOFLASH_DOCDIR})
 # The package is not meant for the Debian archive, so it closes no ITP bug.
+# Only the package needs that said: a plain install leaves it out.
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME vexoflash)
+        RENAME vexoflash COMPONENT debian EXCLUDE_FROM_ALL)
 
 # Debian package: cpack -G DEB in the build tree.
 set(CPACK_PACKAGE_NAME vexoflash)
@@ -56,6 +57,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware update utility for the Vexo3 dev
 set(CPACK_PACKAGE_INSTALL_DIRECTORY vexoflash)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
+# The package holds the default install and the Debian-only files.
+set(CPACK_INSTALL_CMAKE_PROJECTS
+    "${CMAKE_BINARY_DIR};vexoflash;ALL;/;${CMAKE_BINARY_DIR};vexoflash;debian;/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)

@@ -1,8 +1,10 @@
 // libFuzzer target: arbitrary bytes as the scan report "busscan.out", read
 // by both report readers as a run reads it, and by the line reader. The
 // block search that the readers use must find the same line as reading
-// the report piece by piece; any difference, crash or sanitizer finding
-// ends the run.
+// the report piece by piece, at the program's block size and at one the
+// input chooses (its first two bytes), small enough that refills and the
+// carry between blocks happen in short reports; any difference, crash or
+// sanitizer finding ends the run.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,14 +17,21 @@
 
 namespace {
 
-// No tool runs: the report is already in place when the reader opens it.
-int noTool(const char *) {
-  return 0;
-}
+// The report of the current input, written by the scan as the tool would.
+const std::uint8_t *reportData = nullptr;
+std::size_t reportSize = 0;
 
 void fail(const char *what) {
   (void)std::fprintf(stderr, "report_fuzz: %s\n", what);
   std::abort();
+}
+
+int writeReport(const char *) {
+  std::FILE *out = std::fopen(scanReportName, "w");
+  if (out == nullptr || std::fwrite(reportData, 1, reportSize, out) != reportSize ||
+      std::fclose(out) != 0)
+    fail("cannot write the report");
+  return 0;
 }
 
 // The line that reading piece by piece with readReportLine finds key in.
@@ -39,7 +48,7 @@ bool referenceFind(std::FILE *file, const char *key, char *line) {
 // Checks findReportLine against reading piece by piece and leaves the
 // line found in expected ("" when none).
 void compareFinders(const std::uint8_t *data, std::size_t size, const char *key,
-                    char (&expected)[lineSize]) {
+                    std::size_t blockSize, char (&expected)[lineSize]) {
   char actual[lineSize] = {};
   // fmemopen cannot open an empty buffer; an empty report holds no line.
   bool expectedFound = false;
@@ -53,7 +62,7 @@ void compareFinders(const std::uint8_t *data, std::size_t size, const char *key,
   std::FILE *report = std::fopen(scanReportName, "r");
   if (report == nullptr)
     fail("cannot reopen the report");
-  bool found = findReportLine(report, key, actual);
+  bool found = findReportLine(report, key, actual, blockSize);
   (void)std::fclose(report);
   if (found != expectedFound || (found && std::strcmp(actual, expected) != 0))
     fail("findReportLine differs from reading piece by piece");
@@ -93,26 +102,31 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     fail("cannot make a working directory");
   if (std::atexit(removeWorkDir) != 0)
     fail("cannot register the clean-up");
-  toolRunner = noTool;
+  toolRunner = writeReport;
   traceMode = true; // the trace lines print what the readers found
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  std::FILE *out = std::fopen(scanReportName, "w");
-  if (out == nullptr || std::fwrite(data, 1, size, out) != size || std::fclose(out) != 0)
-    fail("cannot write the report");
+  if (size < 2)
+    return 0;
+  std::size_t blockSize = reportBlockMin + ((std::size_t{data[0]} << 8 | data[1]) % 2048);
+  reportData = data + 2;
+  reportSize = size - 2;
+  data = reportData;
+  size = reportSize;
 
   char level[textBlockSize] = {};
-  char image = scanForImage("0x50");
+  bool interrupted = false;
+  char image = scanForImage("0x50", &interrupted);
   readFirmwareLevel(level);
   if (std::strlen(level) > 238)
     fail("level text longer than a line can hold");
 
   char imageLine[lineSize] = {};
   char levelLine[lineSize] = {};
-  compareFinders(data, size, imageKey, imageLine);
-  compareFinders(data, size, levelKey, levelLine);
+  compareFinders(data, size, imageKey, blockSize, imageLine);
+  compareFinders(data, size, levelKey, blockSize, levelLine);
   if (image != expectedImage(imageLine))
     fail("wrong image digit");
   if (std::strcmp(level, expectedLevel(levelLine)) != 0)

@@ -2,9 +2,11 @@
 // report path that is a directory, no tool on PATH, a tool killed while it
 // scans, arguments made of shell syntax and arguments at the length limit.
 // Each ends one clear way, and nothing runs that should not.
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -140,61 +142,121 @@ TEST_F(BadInput, HugeReportWithKeyLinesLast) {
   EXPECT_LT(hugePeakKb - smallPeakKb, 4 * 1024) << "KiB more for a 50 MB report";
 }
 
-// "busscan.out" is a directory: the shell cannot redirect into it, so the
-// tool never runs, and the directory reads as an empty report.
-TEST_F(BadInput, ScanReportIsADirectory) {
+// A report name that is not a regular file is refused before anything
+// runs: the shell would write through a link (as root, over its target),
+// wait forever on a FIFO, or fail on a directory.
+enum class Kind { link, danglingLink, linkToDevice, fifo, directory };
+
+struct NonRegularCase {
+  const char *name;
+  std::string report; // busscan.out or flash.out
+  Kind kind;
+};
+
+class NonRegularReport : public BadInput, public ::testing::WithParamInterface<NonRegularCase> {};
+
+TEST_P(NonRegularReport, RefusedBeforeAnythingRuns) {
   box.setScanReport(report1);
-  std::filesystem::create_directory(box.workDir() + "/busscan.out");
+  std::string path = box.workDir() + "/" + GetParam().report;
+  std::string target = box.dir() + "/target";
+  namespace fs = std::filesystem;
+  switch (GetParam().kind) {
+  case Kind::link:
+    box.writeFile(target, "keep me\n");
+    fs::create_symlink(target, path);
+    break;
+  case Kind::danglingLink:
+    fs::create_symlink(target, path);
+    break;
+  case Kind::linkToDevice:
+    fs::create_symlink("/dev/zero", path);
+    break;
+  case Kind::fifo:
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    break;
+  case Kind::directory:
+    fs::create_directory(path);
+    break;
+  }
   RunResult r = run();
-  std::string ending = banner + scanEcho + notFound;
-  ASSERT_GE(r.out.size(), ending.size());
-  EXPECT_EQ(r.out.substr(r.out.size() - ending.size()), ending);
-  std::string shellSays = r.out.substr(0, r.out.size() - ending.size());
-  EXPECT_NE(shellSays.find("busscan.out"), std::string::npos) << shellSays;
-  EXPECT_EQ(r.exitCode, 171);
+  EXPECT_EQ(r.out, banner + "ERROR: " + GetParam().report + " is not a regular file!\n");
+  EXPECT_EQ(r.exitCode, 111);
   EXPECT_TRUE(box.toolCalls().empty());
-  EXPECT_FALSE(box.exists(box.workDir() + "/flash.out"));
+  if (GetParam().kind == Kind::link) {
+    EXPECT_EQ(box.readFile(target), "keep me\n");
+  }
+  if (GetParam().kind == Kind::danglingLink) {
+    EXPECT_FALSE(box.exists(target));
+  }
 }
 
-// "flash.out" is a directory: the flash command cannot start the tool, and
-// the shell's status 2 reads as a failed update; the device is not touched.
-TEST_F(BadInput, FlashLogIsADirectory) {
-  box.setScanReport(report1);
-  std::filesystem::create_directory(box.workDir() + "/flash.out");
-  RunResult r = run();
-  std::string ending =
-      flashEcho("fw-2.bin") + "Vexo firmware update error - Vexo found but update failed.\n";
-  ASSERT_GE(r.out.size(), ending.size());
-  EXPECT_EQ(r.out.substr(r.out.size() - ending.size()), ending);
-  EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(box.toolCalls().size(), 1u); // the scan only
-}
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, NonRegularReport,
+    ::testing::Values(NonRegularCase{"ScanReportLink", "busscan.out", Kind::link},
+                      NonRegularCase{"ScanReportDanglingLink", "busscan.out", Kind::danglingLink},
+                      NonRegularCase{"ScanReportLinkToDevZero", "busscan.out", Kind::linkToDevice},
+                      NonRegularCase{"ScanReportFifo", "busscan.out", Kind::fifo},
+                      NonRegularCase{"ScanReportDirectory", "busscan.out", Kind::directory},
+                      NonRegularCase{"FlashLogLink", "flash.out", Kind::link},
+                      NonRegularCase{"FlashLogDanglingLink", "flash.out", Kind::danglingLink},
+                      NonRegularCase{"FlashLogFifo", "flash.out", Kind::fifo},
+                      NonRegularCase{"FlashLogDirectory", "flash.out", Kind::directory}),
+    [](const auto &info) { return std::string(info.param.name); });
 
-// No vxtool on PATH: the shell cannot find it, the redirection leaves an
-// empty report, and the run ends as for no device.
+// No vxtool on PATH: the shell cannot find it, and says so right after the
+// scan command; the redirection leaves an empty report, and the run ends
+// as for no device.
 TEST(BadInputNoTool, ToolMissingFromPath) {
   Sandbox box; // no fake tool installed
   RunResult r = box.run({"0x50", "fw-1.bin", "fw-2.bin"}, "/usr/bin:/bin");
-  std::string ending = banner + scanEcho + notFound;
-  ASSERT_GE(r.out.size(), ending.size());
-  EXPECT_EQ(r.out.substr(r.out.size() - ending.size()), ending);
-  std::string shellSays = r.out.substr(0, r.out.size() - ending.size());
-  EXPECT_NE(shellSays.find("vxtool"), std::string::npos) << shellSays;
+  std::string start = banner + scanEcho;
+  ASSERT_GE(r.out.size(), start.size() + notFound.size());
+  EXPECT_EQ(r.out.substr(0, start.size()), start);
+  EXPECT_EQ(r.out.substr(r.out.size() - notFound.size()), notFound);
+  std::string shellSays = r.out.substr(start.size(), r.out.size() - start.size() - notFound.size());
+  EXPECT_NE(shellSays.find("vxtool"), std::string::npos) << shellSays; // "vxtool: not found"
   EXPECT_EQ(r.exitCode, 171);
   EXPECT_EQ(box.readFile(box.workDir() + "/busscan.out"), "");
   EXPECT_FALSE(box.exists(box.workDir() + "/flash.out"));
 }
 
-// A scan tool killed after it wrote a whole report: the scan status is not
-// looked at, so the report decides and the update goes on.
-TEST_F(BadInput, ScanToolKilledAfterAWholeReport) {
-  box.setScanReport(report1);
-  box.setScanStatus("kill");
-  RunResult r = run();
-  EXPECT_EQ(r.out, "Killed\n" + updatedFromImage1("0x62", dc));
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(box.toolCalls().size(), 2u);
+// A scan tool that does not end by itself stops the run: what it wrote is
+// not read, whatever it holds, and the flash never runs.
+struct InterruptCase {
+  const char *name;
+  std::string report; // what the tool wrote before it ended
+  bool ctrlC;         // SIGINT to the whole run, as Ctrl+C; else the tool kills itself
+  std::string notice; // the shell's line about the killed tool
+};
+
+class InterruptedScan : public BadInput, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(InterruptedScan, StopsTheRun) {
+  box.setScanReport(GetParam().report);
+  RunResult r;
+  if (GetParam().ctrlC) {
+    box.setScanScript("touch \"$box/scan.started\"\nsleep 10\n");
+    Running running = box.start({"0x50", "fw-1.bin", "fw-2.bin"});
+    EXPECT_TRUE(box.waitFor(box.dir() + "/scan.started"));
+    kill(-running.pid, SIGINT);
+    r = box.finish(running);
+  } else {
+    box.setScanStatus("kill");
+    r = run();
+  }
+  EXPECT_EQ(r.out, banner + scanEcho + GetParam().notice +
+                       "The VEXO update did not complete successfully.\n");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(box.toolCalls().size(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, InterruptedScan,
+    ::testing::Values(InterruptCase{"KilledAfterAWholeReport", report1, false, "Killed\n"},
+                      InterruptCase{"KilledBeforeTheLevelLine", "Reserved bytes  = 0x01\n", false,
+                                    "Killed\n"},
+                      InterruptCase{"CtrlCDuringASlowScan", report1, true, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // Shell syntax in any argument reaches the tool as one intact word, in
 // the scan and the flash command alike, and runs nothing.

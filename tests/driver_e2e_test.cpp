@@ -1,7 +1,13 @@
 // The update driver from the outside: usage, the trace switch, the image
 // choice, the not-found endings and the guards on the command line.
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -139,24 +145,121 @@ TEST_F(Driver, MissingReportWithTrace) {
   EXPECT_EQ(r.exitCode, 171);
 }
 
-// A report this run may not rewrite is an earlier run's: the scan's
-// redirection fails, and no image may be chosen from what it holds.
-TEST_F(Driver, UnwritableStaleReportIsNotRead) {
+// A report this run cannot empty is an earlier run's: the scan's
+// redirection fails too, and no image may be chosen from what it holds.
+// Here the stale report names image 2 where the device runs image 1.
+enum class Stale { readOnlyForAnOperator, appendOnlyForRoot };
+
+struct StaleCase {
+  const char *name;
+  Stale how;
+};
+
+class StaleReport : public Driver, public ::testing::WithParamInterface<StaleCase> {
+protected:
+  void TearDown() override {
+    if (appendOnly_) { // else the sandbox could not be removed
+      EXPECT_EQ(std::system(("chattr -a " + stale_).c_str()), 0);
+    }
+  }
+  std::string stale_ = box.workDir() + "/busscan.out";
+  bool appendOnly_ = false;
+};
+
+TEST_P(StaleReport, IsNotRead) {
   box.setScanReport(report1);
-  if (!box.runUnprivileged())
-    GTEST_SKIP() << "an ordinary user cannot reach " << box.dir();
-  std::string stale = box.workDir() + "/busscan.out";
-  box.writeFile(stale, report1);
-  std::filesystem::permissions(stale, std::filesystem::perms::owner_read |
-                                          std::filesystem::perms::group_read |
-                                          std::filesystem::perms::others_read);
+  const std::string staleReport = "Reserved bytes  = 0x02\nFirmware level  = 0x62\n";
+  box.writeFile(stale_, staleReport);
+  if (GetParam().how == Stale::appendOnlyForRoot) {
+    if (geteuid() != 0)
+      GTEST_SKIP() << "only root can make a file append-only";
+    if (std::system(("chattr +a " + stale_ + " 2>/dev/null").c_str()) != 0)
+      GTEST_SKIP() << "the file system of " << box.dir() << " has no append-only files";
+    appendOnly_ = true;
+  } else {
+    if (!box.runUnprivileged())
+      GTEST_SKIP() << "an ordinary user cannot reach " << box.dir();
+    std::filesystem::permissions(stale_, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+  }
   RunResult r = box.run({"0x50", "one.bin", "two.bin"});
   EXPECT_EQ(r.exitCode, 171);
   EXPECT_TRUE(box.toolCalls().empty()); // the shell could not start the tool
   ASSERT_GE(r.out.size(), notFound.size());
   EXPECT_EQ(r.out.substr(r.out.size() - notFound.size()), notFound);
   EXPECT_EQ(r.out.find("Flashing"), std::string::npos);
-  EXPECT_EQ(box.readFile(stale), report1);
+  EXPECT_EQ(box.readFile(stale_), staleReport);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, StaleReport,
+    ::testing::Values(StaleCase{"ReadOnlyForAnOperator", Stale::readOnlyForAnOperator},
+                      StaleCase{"AppendOnlyForRoot", Stale::appendOnlyForRoot}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A supervisor that ignores SIGCHLD passes that on; the tool statuses
+// must still be seen.
+TEST_F(Driver, StartedWithSigchldIgnored) {
+  box.setScanReport(report1);
+  box.ignoreSigchld();
+  RunResult r = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(r.out,
+            banner + scanEcho + "Current Firmware Level = 0x62\n" +
+                "Flashing Vexo.\nCommand:  vxtool -i2cp 0x50 -q -f two.bin 2>&1 > flash.out\n" +
+                "Vexo found and firmware updated.\n" +
+                "DC power cycle the system for the update to take effect.\n");
+  EXPECT_EQ(r.exitCode, 0);
+}
+
+// One run at a time in a working directory: a second run is refused with
+// nothing run and nothing written, until the first has ended.
+const std::string locked = "ERROR: Another vexoflash run is using this directory!\n";
+
+TEST_F(Driver, RefusedWhileTheDirectoryIsLocked) {
+  box.setScanReport(report1);
+  box.writeFile(box.workDir() + "/busscan.out", "earlier report\n");
+  box.writeFile(box.workDir() + "/flash.out", "earlier log\n");
+  int holder = open(box.workDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  RunResult r = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(r.out, banner + locked);
+  EXPECT_EQ(r.exitCode, 111);
+  EXPECT_TRUE(box.toolCalls().empty());
+  EXPECT_EQ(box.readFile(box.workDir() + "/busscan.out"), "earlier report\n");
+  EXPECT_EQ(box.readFile(box.workDir() + "/flash.out"), "earlier log\n");
+
+  close(holder);
+  r = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(box.toolCalls().size(), 2u);
+}
+
+// Killed while its tool writes the device, vexoflash leaves the lock with
+// the tool, which inherited it: no new run starts until the write ends.
+TEST_F(Driver, LockOutlivesAKilledRunWhileItsToolWrites) {
+  box.setScanReport(report1);
+  box.setFlashScript("touch \"$box/flash.started\"\n"
+                     "n=0; while [ ! -e \"$box/release\" ] && [ $n -lt 1000 ]; do\n"
+                     "  sleep 0.01; n=$((n + 1)); done\n");
+  Running first = box.start({"0x50", "one.bin", "two.bin"});
+  ASSERT_TRUE(box.waitFor(box.dir() + "/flash.started"));
+  ASSERT_EQ(kill(first.pid, SIGKILL), 0);
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(first.pid), &info, WEXITED | WNOWAIT), 0);
+
+  RunResult second = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(second.out, banner + locked);
+  EXPECT_EQ(second.exitCode, 111);
+  EXPECT_EQ(box.toolCalls().size(), 2u); // the first run's scan and flash
+
+  box.writeFile(box.dir() + "/release", "");
+  EXPECT_EQ(box.finish(first).exitCode, -1); // after its tool has ended
+  box.setFlashScript("");
+  RunResult third = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(third.exitCode, 0);
+  EXPECT_EQ(box.toolCalls().size(), 4u);
 }
 
 // A command holds 255 characters and is never cut: an argument that would

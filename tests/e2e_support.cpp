@@ -1,6 +1,7 @@
 #include "e2e_support.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -126,7 +127,10 @@ bool Sandbox::runUnprivileged() {
 }
 
 RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &path) const {
-  std::string outPath = dir_ + "/stdout";
+  return finish(start(args, path));
+}
+
+Running Sandbox::start(const std::vector<std::string> &args, const std::string &path) const {
   std::string errPath = dir_ + "/stderr";
   std::string pathVar = binDir() + ":" + (path.empty() ? std::getenv("PATH") : path);
 
@@ -138,26 +142,52 @@ RunResult Sandbox::run(const std::vector<std::string> &args, const std::string &
     argv.push_back(a.data());
   argv.push_back(nullptr);
 
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe failed");
   pid_t pid = fork();
   if (pid < 0)
     throw std::runtime_error("fork failed");
   if (pid == 0) {
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+    if (err < 0 || dup2(pipeFds[1], 1) < 0 || dup2(err, 2) < 0 || setpgid(0, 0) != 0 ||
         chdir(workDir().c_str()) != 0 || setenv("PATH", pathVar.c_str(), 1) != 0)
       _exit(250);
+    if (ignoreSigchld_ && signal(SIGCHLD, SIG_IGN) == SIG_ERR)
+      _exit(253);
     if (dropRoot_ && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(252);
     execv(argv[0], argv.data());
     _exit(251);
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  close(pipeFds[1]);
+  return Running{pid, pipeFds[0]};
+}
+
+RunResult Sandbox::finish(Running running) const {
   RunResult result;
-  result.out = readFile(outPath);
-  result.err = readFile(errPath);
+  char buffer[4096];
+  for (;;) {
+    ssize_t got = read(running.out, buffer, sizeof buffer);
+    if (got > 0)
+      result.out.append(buffer, static_cast<std::size_t>(got));
+    else if (got == 0 || errno != EINTR)
+      break;
+  }
+  close(running.out);
+  int status = 0;
+  while (waitpid(running.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.err = readFile(dir_ + "/stderr");
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+bool Sandbox::waitFor(const std::string &path) const {
+  for (int i = 0; i < 1000; i++) {
+    if (exists(path))
+      return true;
+    usleep(10000);
+  }
+  return false;
 }

@@ -6,9 +6,17 @@
 #include <vector>
 
 struct RunResult {
-  std::string out; // standard output, byte for byte
+  std::string out; // standard output, byte for byte, as read from a pipe
   std::string err; // standard error (the shell's, never vexoflash's)
   int exitCode;    // -1 when vexoflash itself was ended by a signal
+};
+
+// A run started and not yet finished: vexoflash's process, the leader of a
+// process group of its own (signal -pid to reach its tool commands too),
+// and the pipe its standard output goes into.
+struct Running {
+  int pid;
+  int out;
 };
 
 // A private directory: bin/ (put first on PATH), work/ (the current
@@ -47,8 +55,21 @@ public:
   std::vector<std::vector<std::string>> toolCalls() const;
 
   // Runs vexoflash with args in workDir(), PATH = binDir() + ":" + path
-  // (the test process's PATH when path is empty).
+  // (the test process's PATH when path is empty), its standard output a
+  // pipe, as in a log.
   RunResult run(const std::vector<std::string> &args, const std::string &path = "") const;
+  // The same in two steps: finish reads the output until every process
+  // holding the pipe has ended, then waits for vexoflash.
+  Running start(const std::vector<std::string> &args, const std::string &path = "") const;
+  RunResult finish(Running running) const;
+
+  // From now on, runs start with SIGCHLD ignored, as some supervisors
+  // start their children.
+  void ignoreSigchld() {
+    ignoreSigchld_ = true;
+  }
+  // True once path exists, false after about ten seconds.
+  bool waitFor(const std::string &path) const;
 
   // From now on, runs are made as an ordinary user: as root, the run drops
   // to user and group 65534 (nobody), with a copy of vexoflash in the
@@ -65,6 +86,7 @@ private:
   std::string dir_;
   std::string program_ = VEXOFLASH_PATH;
   bool dropRoot_ = false;
+  bool ignoreSigchld_ = false;
 };
 
 // The banner every run prints first.

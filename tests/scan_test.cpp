@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "common/common.h"
@@ -13,6 +14,14 @@ NAMED_ROWS
 const std::string scanEcho =
     "\nScanning for Vexo3 image.\nCommand:  vxtool -i2cp 0x50 2>&1 > busscan.out\n";
 
+// A scan that is expected to run to its end.
+char scan(const char *address) {
+  bool interrupted = true;
+  char image = scanForImage(address, &interrupted);
+  EXPECT_FALSE(interrupted);
+  return image;
+}
+
 struct ImageCase {
   const char *name;
   std::string report;
@@ -24,7 +33,7 @@ class ScanForImage : public UnitTest, public ::testing::WithParamInterface<Image
 TEST_P(ScanForImage, TakesTheDigitOfTheFirstImageLine) {
   writeReport(GetParam().report);
   char image = 'X';
-  std::string out = captureOutput([&] { image = scanForImage("0x50"); });
+  std::string out = captureOutput([&] { image = scan("0x50"); });
   EXPECT_EQ(image, GetParam().image);
   EXPECT_EQ(out, scanEcho);
   ASSERT_EQ(scriptedTool.commands.size(), 1u);
@@ -63,12 +72,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UnitTest, ScanTracesTheImageLine) {
   writeReport("Reserved bytes  = 0x01  \nFirmware level  = 0x62\n");
   traceMode = true;
-  std::string out = captureOutput([] { EXPECT_EQ(scanForImage("0x50"), '1'); });
+  std::string out = captureOutput([] { EXPECT_EQ(scan("0x50"), '1'); });
   EXPECT_EQ(out, scanEcho + "line:  Reserved bytes  = 0x01\nimage:  1\n");
 }
 
+// The scan creates the report; a tool that removes it leaves none to open.
 TEST_F(UnitTest, ScanWithoutReportPrintsTheFileError) {
-  std::string out = captureOutput([] { EXPECT_EQ(scanForImage("0x50"), '9'); });
+  scriptedTool.action = [] { std::remove(scanReportName); };
+  std::string out = captureOutput([] { EXPECT_EQ(scan("0x50"), '9'); });
   EXPECT_EQ(out, scanEcho + "ERROR: Could not open image file!\n\n");
 }
 
@@ -77,7 +88,41 @@ TEST_F(UnitTest, ScanWithoutReportPrintsTheFileError) {
 TEST_F(UnitTest, ScanIgnoresAStaleReportWhenTheShellFails) {
   writeReport("Reserved bytes  = 0x01\n");
   scriptedTool.statuses = {-1};
-  std::string out = captureOutput([] { EXPECT_EQ(scanForImage("0x50"), '0'); });
+  std::string out = captureOutput([] { EXPECT_EQ(scan("0x50"), '0'); });
+  EXPECT_EQ(out, scanEcho);
+}
+
+// A report left by an earlier run, behind a name the scan could not empty
+// (here a link), is never read, and what the link points at stays.
+TEST_F(UnitTest, ScanDoesNotReadAReportItCouldNotEmpty) {
+  writeFile("earlier.out", "Reserved bytes  = 0x01\n");
+  std::filesystem::create_symlink("earlier.out", scanReportName);
+  std::string out = captureOutput([] { EXPECT_EQ(scan("0x50"), '0'); });
+  EXPECT_EQ(out, scanEcho);
+  ASSERT_EQ(scriptedTool.commands.size(), 1u);
+  std::FILE *earlier = std::fopen("earlier.out", "r");
+  ASSERT_NE(earlier, nullptr);
+  char line[lineSize] = {};
+  EXPECT_EQ(readReportLine(earlier, line, lineSize), 1);
+  EXPECT_STREQ(line, "Reserved bytes  = 0x01");
+  std::fclose(earlier);
+}
+
+// A report from before the scan never counts, even when the tool writes
+// nothing: the scan starts from an empty report.
+TEST_F(UnitTest, ScanStartsFromAnEmptyReport) {
+  writeFile(scanReportName, "Reserved bytes  = 0x01\n");
+  captureOutput([] { EXPECT_EQ(scan("0x50"), '0'); });
+}
+
+// A scan tool that did not end by itself (Ctrl+C, a crash) stops the run:
+// whatever it wrote is not read.
+TEST_F(UnitTest, ScanInterruptedIsNotRead) {
+  writeReport("Reserved bytes  = 0x01\nFirmware level  = 0x62\n");
+  scriptedTool.statuses = {toolAbnormalEnd};
+  bool interrupted = false;
+  std::string out = captureOutput([&] { EXPECT_EQ(scanForImage("0x50", &interrupted), '0'); });
+  EXPECT_TRUE(interrupted);
   EXPECT_EQ(out, scanEcho);
 }
 
@@ -85,12 +130,12 @@ TEST_F(UnitTest, ScanIgnoresAStaleReportWhenTheShellFails) {
 TEST_F(UnitTest, ScanReadsTheReportWhateverTheToolReturned) {
   writeReport("Reserved bytes  = 0x02\n");
   scriptedTool.statuses = {1};
-  captureOutput([] { EXPECT_EQ(scanForImage("0x50"), '2'); });
+  captureOutput([] { EXPECT_EQ(scan("0x50"), '2'); });
 }
 
 TEST_F(UnitTest, ScanQuotesAnUnusualAddress) {
   writeReport("Reserved bytes  = 0x01\n");
-  captureOutput([] { scanForImage("0x50;reboot"); });
+  captureOutput([] { scan("0x50;reboot"); });
   ASSERT_EQ(scriptedTool.commands.size(), 1u);
   EXPECT_EQ(scriptedTool.commands[0], "vxtool -i2cp '0x50;reboot' 2>&1 > busscan.out");
 }

@@ -20,24 +20,25 @@ struct WaitCase {
   int toolStatus;
 };
 
-class ToolStatusFromWait : public ::testing::TestWithParam<WaitCase> {};
+class ToolStatusFromSystem : public ::testing::TestWithParam<WaitCase> {};
 
-TEST_P(ToolStatusFromWait, Decodes) {
-  EXPECT_EQ(toolStatusFromWait(GetParam().waitStatus), GetParam().toolStatus);
+TEST_P(ToolStatusFromSystem, Decodes) {
+  EXPECT_EQ(toolStatusFromSystem(GetParam().waitStatus), GetParam().toolStatus);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Statuses, ToolStatusFromWait,
+    Statuses, ToolStatusFromSystem,
     ::testing::Values(WaitCase{"ShellNotStarted", -1, -1}, WaitCase{"Zero", exited(0), 0},
                       WaitCase{"Four", exited(4), 4}, WaitCase{"NotFound", exited(127), 127},
                       WaitCase{"Exit128", exited(128), 128},
-                      WaitCase{"ShellSaysSigint", exited(130), 255},
-                      WaitCase{"ShellSaysSigabrt", exited(134), 255},
-                      WaitCase{"ShellSaysSigkill", exited(137), 255},
-                      WaitCase{"ShellSaysLastRealtime", exited(128 + SIGRTMAX), 255},
+                      WaitCase{"ShellSaysSigint", exited(130), toolAbnormalEnd},
+                      WaitCase{"ShellSaysSigabrt", exited(134), toolAbnormalEnd},
+                      WaitCase{"ShellSaysSigkill", exited(137), toolAbnormalEnd},
+                      WaitCase{"ShellSaysLastRealtime", exited(128 + SIGRTMAX), toolAbnormalEnd},
                       WaitCase{"BeyondSignals", exited(129 + SIGRTMAX), 129 + SIGRTMAX},
-                      WaitCase{"Exit255", exited(255), 255}, WaitCase{"ShellKilled", SIGKILL, 255},
-                      WaitCase{"ShellKilledWithCore", SIGSEGV | 0x80, 255}),
+                      WaitCase{"Exit255", exited(255), 255},
+                      WaitCase{"ShellKilled", SIGKILL, toolAbnormalEnd},
+                      WaitCase{"ShellKilledWithCore", SIGSEGV | 0x80, toolAbnormalEnd}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The same through a real shell, as the tool commands run.
@@ -59,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
                          ::testing::Values(ShellCase{"true", 0}, ShellCase{"exit 3", 3},
                                            ShellCase{"exit 14", 14},
                                            ShellCase{"no-such-tool-here 2>/dev/null", 127},
-                                           ShellCase{"sh -c 'kill -KILL $$'", 255},
-                                           ShellCase{"sh -c 'kill -TERM $$'", 255},
-                                           ShellCase{"kill -KILL $$", 255}));
+                                           ShellCase{"sh -c 'kill -KILL $$'", toolAbnormalEnd},
+                                           ShellCase{"sh -c 'kill -TERM $$'", toolAbnormalEnd},
+                                           ShellCase{"kill -KILL $$", toolAbnormalEnd}));
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -14,6 +15,8 @@ namespace {
 
 int runScripted(const char *command) {
   scriptedTool.commands.emplace_back(command);
+  if (scriptedTool.report && std::strstr(command, scanRedirect) != nullptr)
+    writeFile(scanReportName, *scriptedTool.report);
   if (scriptedTool.action)
     scriptedTool.action();
   if (scriptedTool.statuses.empty())
@@ -53,6 +56,7 @@ void writeFile(const std::string &name, const std::string &bytes) {
 }
 
 void writeReport(const std::string &bytes) {
+  scriptedTool.report = bytes;
   writeFile(scanReportName, bytes);
 }
 

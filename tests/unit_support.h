@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,18 +22,21 @@ private:
   std::string dir_;
 };
 
-// The scripted tool: records every command; each run first performs the
-// scripted action (if any), then returns the next scripted status (0 once
-// the script runs out).
+// The scripted tool: records every command; each run first writes the
+// scan report (a scan, when one is set), then performs the scripted action
+// (if any), then returns the next scripted status (0 once the script runs
+// out).
 struct ScriptedTool {
   std::vector<std::string> commands;
   std::deque<int> statuses;
   std::function<void()> action;
+  std::optional<std::string> report;
 };
 extern ScriptedTool scriptedTool;
 
 void writeFile(const std::string &name, const std::string &bytes);
-// Writes the scan report the next scan will find.
+// Sets the scan report that the scripted tool writes when it scans, and
+// writes it now, for readers called without a scan.
 void writeReport(const std::string &bytes);
 
 // Runs body and returns what it wrote to standard output.

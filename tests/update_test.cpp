@@ -52,14 +52,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OutcomeCase{0, updated + dcAdvice, 0}, OutcomeCase{1, noVexo, 171},
         OutcomeCase{2, updateError, 2}, OutcomeCase{3, siliconId, 1}, OutcomeCase{4, upToDate, 0},
-        OutcomeCase{255, notCompleted, 1}, OutcomeCase{5, notCompletedWith(5), 1},
-        OutcomeCase{6, notCompletedWith(6), 1}, OutcomeCase{7, notCompletedWith(7), 1},
-        OutcomeCase{8, notCompletedWith(8), 1}, OutcomeCase{9, notCompletedWith(9), 1},
-        OutcomeCase{10, updated + dcAdvice, 0}, OutcomeCase{11, noVexo, 171},
-        OutcomeCase{12, updateError, 2}, OutcomeCase{13, siliconId, 1},
-        OutcomeCase{14, upToDate, 0}, OutcomeCase{127, notCompletedWith(7), 1},
-        OutcomeCase{256, notCompletedWith(6), 1}, OutcomeCase{-1, noVexo, 171},
-        OutcomeCase{-12, updateError, 2}, OutcomeCase{INT_MIN, notCompletedWith(8), 1}),
+        OutcomeCase{255, notCompleted, 1}, OutcomeCase{toolAbnormalEnd, notCompleted, 1},
+        OutcomeCase{5, notCompletedWith(5), 1}, OutcomeCase{6, notCompletedWith(6), 1},
+        OutcomeCase{7, notCompletedWith(7), 1}, OutcomeCase{8, notCompletedWith(8), 1},
+        OutcomeCase{9, notCompletedWith(9), 1}, OutcomeCase{10, updated + dcAdvice, 0},
+        OutcomeCase{11, noVexo, 171}, OutcomeCase{12, updateError, 2},
+        OutcomeCase{13, siliconId, 1}, OutcomeCase{14, upToDate, 0},
+        OutcomeCase{127, notCompletedWith(7), 1}, OutcomeCase{256, notCompletedWith(6), 1},
+        OutcomeCase{-1, noVexo, 171}, OutcomeCase{-12, updateError, 2},
+        OutcomeCase{INT_MIN, notCompletedWith(8), 1}),
     [](const auto &info) {
       int s = info.param.status;
       return (s < 0 ? "Minus" + std::to_string(-static_cast<long>(s)) : std::to_string(s));

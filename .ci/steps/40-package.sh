@@ -35,6 +35,8 @@ while IFS= read -r text; do
 done <<'MESSAGES'
 USAGE: vexoflash <bootloader register address> <image 1 file> <image 2 file>
 is too long for the tool command!
+ERROR: Another vexoflash run is using this directory!
+ERROR: busscan.out is not a regular file!
 Bootloader register address
 Image 1 file name
 Image 2 file name
@@ -70,7 +72,6 @@ cat >"$work/expected-install.txt" <<'LIST'
 ./usr/local/share/doc/vexoflash/README.md
 ./usr/local/share/doc/vexoflash/changelog.Debian.gz
 ./usr/local/share/doc/vexoflash/copyright
-./usr/local/share/lintian/overrides/vexoflash
 ./usr/local/share/man/man8/vexoflash.8.gz
 LIST
 diff -u "$work/expected-install.txt" "$work/installed.txt"

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "app/app.h"
 #include "common/common.h"
@@ -10,21 +11,44 @@ namespace {
 
 constexpr int usageExit = 111;
 constexpr int notFoundExit = 171;
+constexpr int notCompletedExit = 1;
 
-// Every command this run may need must fit whole before any of them runs:
-// a refused flash after a scan would leave the operator half done.
-bool commandsFit(const char *address, const char *image1, const char *image2) {
+// Every command this run may need must be possible before any of them
+// runs: a refused flash after a scan would leave the operator half done.
+bool commandsPossible(const char *address, const char *image1, const char *image2) {
+  const char *const names[] = {"Bootloader register address", "Image 1 file name",
+                               "Image 2 file name"};
+  const char *const arguments[] = {address, image1, image2};
+  for (int i = 0; i < 3; i++) {
+    if (!argumentIsPassable(arguments[i])) {
+      std::printf("ERROR: %s holds characters that cannot be passed safely to the tool command!\n",
+                  names[i]);
+      return false;
+    }
+  }
   char command[lineSize];
   const char *tooLong = nullptr;
   if (!buildScanCommand(command, address))
-    tooLong = "Bootloader register address";
+    tooLong = names[0];
   else if (!buildFlashCommand(command, address, image1))
-    tooLong = "Image 1 file name";
+    tooLong = names[1];
   else if (!buildFlashCommand(command, address, image2))
-    tooLong = "Image 2 file name";
+    tooLong = names[2];
   if (tooLong != nullptr)
     std::printf("ERROR: %s is too long for the tool command!\n", tooLong);
   return tooLong == nullptr;
+}
+
+// The shell would write through a link (as root, over its target), block
+// on a FIFO or fail on a directory: only regular files are written.
+bool reportsAreRegularFiles() {
+  for (const char *name : {scanReportName, flashLogName}) {
+    if (!isRegularOrAbsent(name)) {
+      std::printf("ERROR: %s is not a regular file!\n", name);
+      return false;
+    }
+  }
+  return true;
 }
 
 } // namespace
@@ -33,6 +57,7 @@ int runVexoflash(int argc, char **argv) {
   // Holds the level the device ran before the update, for the whole run.
   static char *const prvLvl = new char[textBlockSize]();
 
+  prepareToolRuns();
   printBanner();
   if (argc < 4) {
     printUsage();
@@ -43,12 +68,27 @@ int runVexoflash(int argc, char **argv) {
   const char *address = argv[1];
   const char *image1 = argv[2];
   const char *image2 = argv[3];
-  if (!commandsFit(address, image1, image2))
+  if (!commandsPossible(address, image1, image2))
+    return usageExit;
+  // Two runs in one directory would share the reports and could write the
+  // same slot at once. A directory that cannot be locked at all does not
+  // stop an update.
+  if (lockWorkingDirectory() == DirLock::busy) {
+    std::printf("ERROR: Another vexoflash run is using this directory!\n");
+    return usageExit;
+  }
+  if (!reportsAreRegularFiles())
     return usageExit;
 
   // The device runs one image; the other slot is the one to write.
+  bool interrupted = false;
+  char image = scanForImage(address, &interrupted);
+  if (interrupted) {
+    (void)std::fputs(notCompleted, stdout);
+    return notCompletedExit;
+  }
   const char *imageFile = nullptr;
-  switch (scanForImage(address)) {
+  switch (image) {
   case '1':
     imageFile = image2;
     break;

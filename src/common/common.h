@@ -17,31 +17,63 @@ extern const char commandEcho[];    // "Command:  %s\n"
 extern const char scanReportName[]; // "busscan.out"
 extern const char scanRedirect[];   // " 2>&1 > busscan.out"
 extern const char flashOptions[];   // " -q -f "
+extern const char flashLogName[];   // "flash.out"
 extern const char flashRedirect[];  // " 2>&1 > flash.out"
 extern const char fileError[];      // report cannot be opened
+extern const char notCompleted[];   // the update did not complete
 
 // Command building. Every append checks the bound of the 256-byte buffer
 // and refuses, keeping the old text, rather than truncate: a cut
 // command could flash the wrong file.
 bool appendText(char *command, const char *text);
-// Appends an argument as one shell word: verbatim when it holds only
-// characters the shell never treats specially, else single-quoted.
-bool appendArgument(char *command, const char *argument);
+// Bounded writes at position len of a command buffer, for the builders and
+// the platform quoting: false, with nothing written, when the byte and the
+// NUL after it would not fit.
+bool putByte(char *command, std::size_t &len, char c);
+bool putText(char *command, std::size_t &len, const char *text);
 
 // The scan and flash commands. Each clears the buffer first; false means
 // the command would not fit in 255 characters, and the buffer is empty.
 bool buildScanCommand(char *command, const char *address);
 bool buildFlashCommand(char *command, const char *address, const char *imageFile);
 
-// Runs one command line through the system shell and returns the tool
-// status: the exit code, 255 for a tool ended by a signal, -1 when the
-// shell could not be started.
-using ToolRunner = int (*)(const char *command);
-int runWithShell(const char *command);
-// The seam: every tool command runs through this pointer, so tests can
-// script tool statuses without starting processes.
-extern ToolRunner toolRunner;
-// Turns a wait status from std::system into a tool status.
-int toolStatusFromWait(int waitStatus);
 // Echoes the command with commandEcho and runs it through toolRunner.
 int runToolCommand(const char *command);
+// The seam: every tool command runs through this pointer, so tests can
+// script tool statuses without starting processes.
+using ToolRunner = int (*)(const char *command);
+extern ToolRunner toolRunner;
+
+// The status the runner gives a tool that did not end by itself: killed by
+// a signal, or ended abnormally (a crash, Ctrl+C). The flash reports it as
+// tool status 255; after the scan it ends the run.
+inline constexpr int toolAbnormalEnd = -2;
+
+// What differs between platforms, one file each (*-posix.cpp, *-win32.cpp).
+//
+// The shell (quote-*.cpp): whether an argument can be handed to it safely
+// at all, and appending it as one word, bound-checked as appendText is.
+bool argumentIsPassable(const char *argument);
+bool appendArgument(char *command, const char *argument);
+
+// The runner (run-*.cpp): prepareToolRuns readies the process once, before
+// any tool runs; runWithShell runs one command line through the system
+// shell and returns the tool status: the exit code, toolAbnormalEnd, or -1
+// when the shell could not be started; toolStatusFromSystem turns
+// std::system's result into that status.
+void prepareToolRuns();
+int runWithShell(const char *command);
+int toolStatusFromSystem(int systemResult);
+
+// The working directory (workdir-*.cpp).
+// An exclusive lock on it, taken without waiting and held, by this process
+// and the tool commands it starts, until the last of them ends.
+enum class DirLock { held, busy, unavailable };
+DirLock lockWorkingDirectory();
+// False when name exists and is not a regular file (a link, a directory,
+// a FIFO, a device ...).
+bool isRegularOrAbsent(const char *name);
+// Creates or empties the report file as the redirection would, without
+// following a link or waiting on a FIFO; true when it now is an empty
+// regular file.
+bool emptyReportFile(const char *name);

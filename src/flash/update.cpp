@@ -44,6 +44,8 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl) {
   }
   std::printf("Flashing Vexo.\n");
   status = runToolCommand(command);
+  if (status == toolAbnormalEnd)
+    status = 255; // a tool that did not end by itself did not complete
   if (traceMode) {
     std::printf("VxTool return code:  %d\n", status);
     std::printf("PowerCycle:%s prvLvl:%s\n", levelThreshold, prvLvl);
@@ -76,7 +78,7 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl) {
     result = 0;
     break;
   case 255:
-    std::printf("The VEXO update did not complete successfully.\n");
+    (void)std::fputs(notCompleted, stdout);
     break;
   default:
     std::printf("The VEXO update did not complete successfully.  Return code: %d\n", status);

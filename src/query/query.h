@@ -1,6 +1,7 @@
 // Reading the device's scan report.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 extern const char imageKey[]; // "Reserved bytes  ="
@@ -11,11 +12,19 @@ extern const char levelKey[]; // "Firmware level  ="
 // Returns 1, or -1 at end of file or on a read error.
 int readReportLine(std::FILE *file, char *buffer, int size);
 
+// Bytes findReportLine reads at a time: the program always reads 64 KiB;
+// a test or the fuzzer may ask for less, down to one whole line piece and
+// a byte, so that refills happen in small reports too.
+inline constexpr std::size_t reportBlockMax = std::size_t{64} * 1024;
+inline constexpr std::size_t reportBlockMin = 256;
+
 // Reads file from where it stands to the first line that readReportLine,
 // called with a lineSize buffer, would return with key in it, and puts that
 // line into line (lineSize bytes) as readReportLine would; false if no line
-// has the key. Reads in large blocks and copies only that line.
-bool findReportLine(std::FILE *file, const char *key, char *line);
+// has the key. Reads in large blocks (blockSize bytes, kept within the
+// bounds above) and copies only that line.
+bool findReportLine(std::FILE *file, const char *key, char *line,
+                    std::size_t blockSize = reportBlockMax);
 
 // Opens "busscan.out" and finds its first line holding key, as
 // findReportLine does: 1 when found, 0 when no line holds key, -1 when the
@@ -23,9 +32,10 @@ bool findReportLine(std::FILE *file, const char *key, char *line);
 int findScanReportLine(const char *key, char *line);
 
 // Runs the scan command and returns the image digit from the scan report:
-// '1' or '2', '0' when no image line names one (or the shell could not be
-// started), '9' when the report cannot be opened.
-char scanForImage(const char *address);
+// '1' or '2', '0' when no image line names one (or the report is not this
+// scan's own), '9' when the report cannot be opened. interrupted is set
+// when the scan tool did not end by itself; the report is then not read.
+char scanForImage(const char *address, bool *interrupted);
 
 // Prints the current firmware level from the scan report and copies it
 // into prvLvl (257 bytes); the level is empty when the report has none.

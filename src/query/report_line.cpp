@@ -18,9 +18,8 @@ void trimLine(char *buffer) {
 
 // The longest line piece that readReportLine returns with a lineSize buffer.
 constexpr std::size_t pieceMax = lineSize - 1;
-// Bytes read from the report at a time, and the bytes kept in front of them
-// from the previous block: a whole piece before the first new candidate.
-constexpr std::size_t blockSize = std::size_t{64} * 1024;
+// The bytes kept in front of each new block from the previous one: a whole
+// piece before the first new candidate.
 constexpr std::size_t carrySize = pieceMax;
 // A piece starts at most pieceMax - 1 bytes before a key in it.
 static_assert(carrySize >= pieceMax - 1);
@@ -32,7 +31,8 @@ class ReportScanner {
 public:
   // buffer_ is left as it is on purpose (see there).
   // cppcheck-suppress uninitMemberVar
-  explicit ReportScanner(std::FILE *file) : file_(file) {}
+  ReportScanner(std::FILE *file, std::size_t blockSize)
+      : file_(file), capacity_(std::clamp(blockSize, reportBlockMin, reportBlockMax) + carrySize) {}
 
   // Finds the first piece that holds key (before any NUL byte in it) and
   // copies it into line, trimmed as readReportLine does; false if none.
@@ -64,8 +64,8 @@ private:
   bool fill() {
     if (eof_)
       return false;
-    while (used_ < sizeof buffer_) {
-      std::size_t got = std::fread(buffer_ + used_, 1, sizeof buffer_ - used_, file_);
+    while (used_ < capacity_) {
+      std::size_t got = std::fread(buffer_ + used_, 1, capacity_ - used_, file_);
       used_ += got;
       if (got == 0) {
         eof_ = true; // end of file or a read error: no more data either way
@@ -121,9 +121,10 @@ private:
   }
 
   std::FILE *file_;
+  std::size_t capacity_; // the part of buffer_ in use: a block and the carry
   // Not cleared: only the bytes read, [0, used_), are ever looked at, and
   // clearing would touch every page of it for the smallest report.
-  char buffer_[blockSize + carrySize];
+  char buffer_[reportBlockMax + carrySize];
   std::size_t used_ = 0;             // bytes in buffer_
   std::size_t from_ = 0;             // where the key search goes on
   std::size_t cursor_ = 0;           // newlines before this index are counted in lineStart_
@@ -141,8 +142,8 @@ int readReportLine(std::FILE *file, char *buffer, int size) {
   return 1;
 }
 
-bool findReportLine(std::FILE *file, const char *key, char *line) {
-  ReportScanner scanner(file);
+bool findReportLine(std::FILE *file, const char *key, char *line, std::size_t blockSize) {
+  ReportScanner scanner(file, blockSize);
   return scanner.find(key, line);
 }
 

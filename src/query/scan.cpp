@@ -1,6 +1,5 @@
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "common/common.h"
 #include "query/query.h"
@@ -20,20 +19,28 @@ char digitOf(const char *line) {
 
 } // namespace
 
-char scanForImage(const char *address) {
+char scanForImage(const char *address, bool *interrupted) {
   char line[lineSize] = {};
   char command[lineSize] = {};
   char image = '0';
 
+  *interrupted = false;
   if (!buildScanCommand(command, address))
     return image; // the entry point refuses such an address before this
-  // A report this run may not write cannot be replaced by the scan's
-  // redirection: whatever it holds is an earlier run's.
-  bool rewritable = access(scanReportName, F_OK) != 0 || access(scanReportName, W_OK) == 0;
   std::printf("\nScanning for Vexo3 image.\n");
-  // The scan's tool status says nothing about the report, except that
-  // when the shell could not start, busscan.out is an earlier run's too.
-  if (runToolCommand(command) == -1 || !rewritable)
+  // Emptied here, the report can hold only what this scan writes. When it
+  // cannot be emptied, the scan's redirection fails too, and whatever the
+  // report holds is an earlier run's.
+  bool fresh = emptyReportFile(scanReportName);
+  int status = runToolCommand(command);
+  // A scan killed part-way (Ctrl+C, say) leaves half a report at best.
+  if (status == toolAbnormalEnd) {
+    *interrupted = true;
+    return image;
+  }
+  // Otherwise the status says nothing about the report, except that when
+  // the shell could not start, nothing rewrote it either.
+  if (status == -1 || !fresh)
     return image;
 
   int found = findScanReportLine(imageKey, line);
