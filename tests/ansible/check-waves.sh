@@ -4,7 +4,8 @@
 # the rollout in waves: a failed canary stops it before the next wave and
 # leaves the other devices untouched; --check only scans; a rerun with the
 # canary fixed, from a directory holding the images under relative names,
-# completes it; a tolerated failure lets the next wave run.
+# completes it; a failure in a wave of two stops the rollout after the
+# wave, or, tolerated, lets the next wave run.
 #
 #   tests/ansible/check-waves.sh [BUILD_DIR]
 #
@@ -195,9 +196,22 @@ unchanged h3
 cmp -s "$work/h2/vexo3-image1.vx3" tools/images/vexo3-image1.vx3 || problems+=" image 1 not copied to h2;"
 done_case "resumed rollout"
 
-# Waves of two that tolerate half of a wave failing: h2 fails in the
-# first wave, and the second wave still runs.
+# Waves of two, h2 failing in the first: h1 finishes its update, and the
+# rollout stops before h3 and h4.
 sed -i 's/0x3A41/0x1234/' "$work/h2.state"
+keep
+play "stopped mid-wave" 2 -e '{"vexoflash_serial": [2, "100%"]}' \
+  -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+expect "Rollout stopped after wave 1: 1 of its 2 host(s) failed" '"Not touched: h3, h4"' \
+  "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
+recap h1 0
+recap h2 1
+recap h3 -
+recap h4 -
+unchanged h2 h3 h4
+done_case "stopped with a host done"
+
+# The same, tolerating half of a wave failing: the second wave runs.
 keep
 play tolerated 2 -e '{"vexoflash_serial": [2, "100%"], "vexoflash_max_fail_percentage": 50}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
