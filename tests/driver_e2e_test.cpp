@@ -220,9 +220,15 @@ TEST_F(Driver, RefusedWhileTheDirectoryIsLocked) {
   box.setScanReport(report1);
   box.writeFile(box.workDir() + "/busscan.out", "earlier report\n");
   box.writeFile(box.workDir() + "/flash.out", "earlier log\n");
-  int holder = open(box.workDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_GE(holder, 0);
-  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  struct Holder {
+    int fd;
+    ~Holder() {
+      if (fd >= 0)
+        close(fd);
+    }
+  } holder{open(box.workDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  ASSERT_GE(holder.fd, 0);
+  ASSERT_EQ(flock(holder.fd, LOCK_EX | LOCK_NB), 0);
   RunResult r = box.run({"0x50", "one.bin", "two.bin"});
   EXPECT_EQ(r.out, banner + locked);
   EXPECT_EQ(r.exitCode, 111);
@@ -230,7 +236,8 @@ TEST_F(Driver, RefusedWhileTheDirectoryIsLocked) {
   EXPECT_EQ(box.readFile(box.workDir() + "/busscan.out"), "earlier report\n");
   EXPECT_EQ(box.readFile(box.workDir() + "/flash.out"), "earlier log\n");
 
-  close(holder);
+  close(holder.fd);
+  holder.fd = -1;
   r = box.run({"0x50", "one.bin", "two.bin"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(box.toolCalls().size(), 2u);

@@ -1,6 +1,7 @@
 #include "e2e_support.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <grp.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -101,9 +103,9 @@ std::vector<std::vector<std::string>> Sandbox::toolCalls() const {
   for (int n = 0; exists(dir_ + "/call." + std::to_string(n)); n++) {
     std::string bytes = readFile(dir_ + "/call." + std::to_string(n));
     std::vector<std::string> args;
-    std::size_t start = 0;
-    for (std::size_t end; (end = bytes.find('\0', start)) != std::string::npos; start = end + 1)
-      args.push_back(bytes.substr(start, end - start));
+    std::size_t from = 0;
+    for (std::size_t end; (end = bytes.find('\0', from)) != std::string::npos; from = end + 1)
+      args.push_back(bytes.substr(from, end - from));
     calls.push_back(args);
   }
   return calls;
@@ -187,7 +189,7 @@ bool Sandbox::waitFor(const std::string &path) const {
   for (int i = 0; i < 1000; i++) {
     if (exists(path))
       return true;
-    usleep(10000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
 }

@@ -2,10 +2,12 @@
 // answers the scan, takes the image and remembers the result, so a run
 // sees what the run before it did.
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include "e2e_support.h"
 #include "sim.h"
@@ -26,6 +28,10 @@ const std::string updatedDc = "Vexo found and firmware updated.\n"
 const std::string upToDate = "Vexo Found and Firmware level is up-to-date. No flashing required.\n";
 const std::string updateError = "Vexo firmware update error - Vexo found but update failed.\n";
 const std::string notCompleted = "The VEXO update did not complete successfully.\n";
+const std::string notCompleted5 =
+    "The VEXO update did not complete successfully.  Return code: 5\n";
+const std::string notCompleted6 =
+    "The VEXO update did not complete successfully.  Return code: 6\n";
 
 std::string scanEcho(const std::string &address) {
   return "\nScanning for Vexo3 image.\nCommand:  vxtool -i2cp " + address + " 2>&1 > busscan.out\n";
@@ -76,28 +82,65 @@ protected:
   RunResult update(const std::vector<std::string> &args = {"0x50", image1, image2}) const {
     return box.run(args, std::string(VXSIM_DIR) + ":" + std::getenv("PATH"));
   }
+  // Runs a shell line in the work folder with the simulated vxtool first
+  // on PATH; out and err are the tool's standard output and error.
+  RunResult shell(const std::string &line) const {
+    std::string command = "cd '" + box.workDir() + "' && PATH='" + VXSIM_DIR + "':\"$PATH\" " +
+                          line + " >'" + box.dir() + "/tool.out' 2>'" + box.dir() + "/tool.err'";
+    int status = std::system(command.c_str());
+    return {box.readFile(box.dir() + "/tool.out"), box.readFile(box.dir() + "/tool.err"),
+            WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  }
+  void powerCycle() const {
+    RunResult r = shell("vxtool --power-cycle");
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  }
+  // Puts a vxtool first on PATH that runs the simulated one with the
+  // environment assignment `assignment` for the flash command only.
+  void setFlashOnlyEnv(const std::string &assignment) const {
+    std::string path = box.binDir() + "/vxtool";
+    box.writeFile(path, std::string("#!/bin/sh\n[ $# -eq 2 ] || export ") + assignment +
+                            "\nexec '" + VXSIM_DIR + "/vxtool' \"$@\"\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  }
   Sandbox box;
 };
 
-TEST_F(SimRun, FullCycleFromImageOneToTwoToOneThenUpToDate) {
+TEST_F(SimRun, NewImageRunsOnlyAfterThePowerCycle) {
   RunResult r = update();
   EXPECT_EQ(r.out, banner + flashRun("0x60", image2, updatedAc));
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(box.readFile(work("busscan.out")).find("\nReserved bytes  = 0x01\n"),
-            std::string::npos);
+  std::string log = box.readFile(work("flash.out"));
+  EXPECT_NE(log.find("Slot 2 now holds level 0x62; the device boots it at the next power cycle.\n"),
+            std::string::npos)
+      << log;
 
+  // Before the power cycle the device still runs image 1, and the slot to
+  // write holds the new level: nothing to write, the advice stands.
+  r = update();
+  EXPECT_EQ(r.out, banner + flashRun("0x60", image2, upToDate));
+  EXPECT_EQ(r.exitCode, 0);
+  std::string report = box.readFile(work("busscan.out"));
+  EXPECT_NE(report.find("\nReserved bytes  = 0x01\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("\nNext boot image = 2\n"), std::string::npos) << report;
+  log = box.readFile(work("flash.out"));
+  EXPECT_NE(log.find("boots at the next"), std::string::npos) << log;
+
+  powerCycle();
   r = update();
   EXPECT_EQ(r.out, banner + flashRun("0x62", image1, updatedDc));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(box.readFile(work("busscan.out")).find("\nReserved bytes  = 0x02\n"),
             std::string::npos);
-  std::string log = box.readFile(work("flash.out"));
-  EXPECT_NE(log.find("The device now runs image 1 at level 0x62.\n"), std::string::npos) << log;
 
-  // Both slots now hold 0x62: nothing left to write.
+  // A second power cycle with nothing written in between changes nothing.
+  powerCycle();
+  powerCycle();
   r = update();
   EXPECT_EQ(r.out, banner + flashRun("0x62", image2, upToDate));
   EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(box.readFile(work("busscan.out")).find("\nReserved bytes  = 0x01\n"),
+            std::string::npos);
   EXPECT_EQ(r.err, "");
 }
 
@@ -107,9 +150,82 @@ TEST_F(SimRun, StateFileFromTheEnvironment) {
   box.writeFile(state, "running = 2\nlevel2 = 0x61\n");
   RunResult r = update();
   EXPECT_EQ(r.out, banner + flashRun("0x61", image1, updatedAc));
+  EXPECT_NE(box.readFile(state).find("pending = 1\n"), std::string::npos);
+  powerCycle();
   EXPECT_NE(box.readFile(state).find("running = 1\n"), std::string::npos);
   EXPECT_FALSE(box.exists(work(stateFile)));
 }
+
+// The tool run by hand: the power cycle, and its own failures, which exit
+// with statuses that vexoflash cannot take for a device's answer.
+struct ToolCase {
+  const char *name;
+  std::string line;  // the shell line run in the work folder
+  std::string state; // the state file before; empty for a fresh device
+  int exitCode;
+  std::string out; // a piece of standard output
+  std::string err; // a piece of standard error
+  int running;     // the device after, or 0: the state file as it was
+  int pending;
+};
+
+class Tool : public SimRun, public ::testing::WithParamInterface<ToolCase> {};
+
+TEST_P(Tool, ExitsAndKeepsTheDeviceAsExpected) {
+  const ToolCase &c = GetParam();
+  if (!c.state.empty())
+    box.writeFile(work(stateFile), c.state);
+  RunResult r = shell(c.line);
+  EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
+  EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  if (c.err.empty()) {
+    EXPECT_EQ(r.err, "");
+  }
+  std::string after = box.readFile(work(stateFile));
+  if (c.running == 0) {
+    EXPECT_EQ(after, c.state);
+    return;
+  }
+  Device device;
+  std::string why;
+  ASSERT_TRUE(parseDevice(after, device, why)) << why;
+  EXPECT_EQ(device.running, c.running);
+  EXPECT_EQ(device.pending, c.pending);
+}
+
+const std::string flash2 = "vxtool -i2cp 0x50 -q -f " + image2;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Tool,
+    ::testing::Values(
+        ToolCase{"PowerCycleBootsImage2", "vxtool --power-cycle", "pending = 2\nlevel2 = 0x62\n", 0,
+                 "the device boots image 2, now at level 0x62.\n", "", 2, 0},
+        ToolCase{"PowerCycleBootsImage1", "vxtool --power-cycle", "running = 2\npending = 1\n", 0,
+                 "the device boots image 1, now at level 0x60.\n", "", 1, 0},
+        ToolCase{"PowerCycleWithNothingWritten", "vxtool --power-cycle",
+                 "running = 2\nlevel2 = 0x62\n", 0,
+                 "nothing was written since the last one; the device runs image 2 at level 0x62",
+                 "", 0, 0},
+        ToolCase{"PowerCycleOfAFreshDevice", "vxtool --power-cycle", "", 0, "runs image 1", "", 0,
+                 0},
+        ToolCase{"NoArguments", "vxtool", "", 5, "", "usage: vxtool", 0, 0},
+        ToolCase{"PowerCycleWithAnArgument", "vxtool --power-cycle 0x50", "", 5, "",
+                 "usage: vxtool", 0, 0},
+        ToolCase{"FlashWithoutAFile", "vxtool -i2cp 0x50 -q -f", "", 5, "", "usage: vxtool", 0, 0},
+        ToolCase{"AddressOutOfRange", "vxtool -i2cp 0x80", "", 5, "", "bad address '0x80'", 0, 0},
+        ToolCase{"BadFaultVariable", "VXTOOL_SIM_STATUS=256 " + flash2, "", 5, "",
+                 "VXTOOL_SIM_STATUS='256'", 0, 0},
+        ToolCase{"BadImageSlot", "vxtool --make-image 3 0x62", "", 5, "", "bad slot '3'", 0, 0},
+        ToolCase{"BadStateInTheScan", "vxtool -i2cp 0x50", "running = 3\n", 6, "",
+                 "line 1: bad running '3'", 0, 0},
+        ToolCase{"BadStateInTheFlash", flash2, "pending = 2\npending = x\n", 6, "",
+                 "line 2: bad pending 'x'", 0, 0},
+        ToolCase{"BadStateInThePowerCycle", "vxtool --power-cycle", "pending = 3\n", 6, "",
+                 "line 1: bad pending '3'", 0, 0},
+        ToolCase{"StateIsAFolder", "VXTOOL_SIM_STATE=. vxtool --power-cycle", "", 6, "",
+                 "vxtool: .: ", 0, 0}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // Runs that must not change the device, each with its console ending.
 struct FaultCase {
@@ -121,6 +237,7 @@ struct FaultCase {
   std::string extraFile; // written to the work folder as "extra.vx3"
   std::string afterBanner;
   int exitCode;
+  std::string flashEnv = {}; // an assignment for the flash command alone
 };
 
 class Fault : public SimRun, public ::testing::WithParamInterface<FaultCase> {};
@@ -132,6 +249,8 @@ TEST_P(Fault, EndsAsTheDeviceAnswersAndLeavesItAlone) {
     box.writeFile(work(stateFile), c.state);
   if (!c.extraFile.empty())
     box.writeFile(work("extra.vx3"), c.extraFile);
+  if (!c.flashEnv.empty())
+    setFlashOnlyEnv(c.flashEnv);
   RunResult r = update(c.args);
   EXPECT_EQ(r.out, banner + c.afterBanner);
   EXPECT_EQ(r.exitCode, c.exitCode);
@@ -141,12 +260,31 @@ TEST_P(Fault, EndsAsTheDeviceAnswersAndLeavesItAlone) {
 const std::vector<std::string> standard{"0x50", image1, image2};
 const std::vector<std::string> withExtra{"0x50", image1, "extra.vx3"};
 const std::string notFound = "Vexo3 device not found.\n";
+const std::string toolUsage =
+    "usage: vxtool -i2cp ADDRESS                 scan the device\n"
+    "       vxtool -i2cp ADDRESS -q -f FILE      write an image into the device\n"
+    "       vxtool --power-cycle                 boot the image written last\n"
+    "       vxtool --make-image SLOT LEVEL [SILICON]   print a new image\n"
+    "This vxtool simulates one Vexo3 device (state file: $VXTOOL_SIM_STATE,\n"
+    "else ./vexo3-sim.state).\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Fault,
     ::testing::Values(
         FaultCase{"UpToDate", nullptr, "", "level1 = 0x62\nlevel2 = 0x62\n", standard, "",
                   flashRun("0x62", image2, upToDate), 0},
+        FaultCase{"SlotToWriteHoldsTheLevel", nullptr, "", "level2 = 0x62\npending = 2\n", standard,
+                  "", flashRun("0x60", image2, upToDate), 0},
+        // The tool's standard error follows the flash command.
+        FaultCase{"ToolUsageErrorInTheFlash", nullptr, "", "", standard, "",
+                  flashRun("0x60", image2,
+                           "vxtool: VXTOOL_SIM_SIGNAL='99': expected a number from 1 to 64\n" +
+                               toolUsage + notCompleted5),
+                  1, "VXTOOL_SIM_SIGNAL=99"},
+        FaultCase{"BadStateInTheFlash", nullptr, "", "", standard, "running = 3\n",
+                  flashRun("0x60", image2,
+                           "vxtool: extra.vx3: line 1: bad running '3'\n" + notCompleted6),
+                  1, "VXTOOL_SIM_STATE=extra.vx3"},
         FaultCase{"SiliconIdMismatch", nullptr, "", "", withExtra, makeImage(2, 0x62, 0x1234),
                   flashRun("0x60", "extra.vx3",
                            "Vexo Silicon ID Error \x96 Vexo found but the silicon ID didn\x92t "

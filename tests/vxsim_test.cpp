@@ -39,8 +39,15 @@ TEST(SimNumber, ParsesHexAndDecimalWithinBounds) {
       {" 1", 0xFF, false, 0},
       {"1 ", 0xFF, false, 0},
       {"0x5g", 0xFF, false, 0},
-      {"0x123456789", ~0ul, false, 0},
-      {"12345678901", ~0ul, false, 0},
+      {"0x+5", 0xFF, false, 0},
+      {"0x0x5", 0xFF, false, 0},
+      {"+5", 0xFF, false, 0},
+      {"0x000000000050", 0x7F, true, 0x50},
+      {"0x123456789", 0xFFFFFFFFul, false, 0},
+      {"4294967296", 0xFFFFFFFFul, false, 0},
+      {"4294967295", 0xFFFFFFFFul, true, 0xFFFFFFFFul},
+      {"0x10000000000000000", ~0ul, false, 0},
+      {"99999999999999999999", ~0ul, false, 0},
       {"0xFFFFFFFF", ~0ul, true, 0xFFFFFFFFul},
   };
   for (const Case &c : cases) {
@@ -141,6 +148,7 @@ TEST(SimState, StateFileReadsBackAndKeepsDefaults) {
   device.address = 0x21;
   device.silicon = 0xBEEF;
   device.running = 2;
+  device.pending = 1;
   device.levels = {0x5F, 0x62};
   Device back;
   std::string why;
@@ -148,12 +156,14 @@ TEST(SimState, StateFileReadsBackAndKeepsDefaults) {
   EXPECT_EQ(back.address, 0x21u);
   EXPECT_EQ(back.silicon, 0xBEEFu);
   EXPECT_EQ(back.running, 2);
+  EXPECT_EQ(back.pending, 1);
   EXPECT_EQ(back.levels, device.levels);
 
   // A hand edit may name only what it changes; the rest is a fresh device.
   ASSERT_TRUE(parseDevice("# edited\r\nrunning = 2\n\nlevel2=0x61", back, why)) << why;
   EXPECT_EQ(back.address, 0x50u);
   EXPECT_EQ(back.running, 2);
+  EXPECT_EQ(back.pending, 0);
   EXPECT_EQ(back.levels[0], 0x60u);
   EXPECT_EQ(back.levels[1], 0x61u);
 }
@@ -161,7 +171,7 @@ TEST(SimState, StateFileReadsBackAndKeepsDefaults) {
 TEST(SimState, RefusesBadStateLines) {
   const char *const bad[] = {
       "running = 3",  "running = 0", "address = 0x80", "level1 = 0x100",
-      "colour = 0x1", "running 2",   "silicon = ",
+      "colour = 0x1", "running 2",   "silicon = ",     "pending = 3",
   };
   for (const char *text : bad) {
     Device device;

@@ -7,14 +7,23 @@
 
 #include "common/common.h"
 
+namespace {
+
+// The locked directory, open until the process ends.
+int lockedDirectory = -1;
+
+} // namespace
+
 DirLock lockWorkingDirectory() {
   // Not close-on-exec: the shell and the tool inherit the descriptor, so
   // the lock lasts while a tool still writes, even if this process dies.
   int dir = open(".", O_RDONLY | O_DIRECTORY); // NOLINT(android-cloexec-open)
   if (dir < 0)
     return DirLock::unavailable;
-  if (flock(dir, LOCK_EX | LOCK_NB) == 0)
-    return DirLock::held; // kept open until the process ends
+  if (flock(dir, LOCK_EX | LOCK_NB) == 0) {
+    lockedDirectory = dir;
+    return DirLock::held;
+  }
   bool busy = errno == EWOULDBLOCK;
   (void)close(dir);
   return busy ? DirLock::busy : DirLock::unavailable;

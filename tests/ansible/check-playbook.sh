@@ -91,8 +91,13 @@ run_case "first update" changed 3 0 \
   "Firmware updated. AC power cycle the system for the update to take affect." \
   '"  localhost: AC power cycle the system for the update to take affect."'
 [ -s "$work/host/busscan.out" ] || { echo "FAIL: no busscan.out left in the working directory"; failures=$((failures + 1)); }
+# The new image runs only after a power cycle: until then a rerun finds it
+# written and changes nothing.
+run_case "rerun before power cycle" ok 0 0 "Firmware already up to date"
+"$tool_dir/vxtool" --power-cycle >/dev/null
 run_case "second update" changed 1 0 \
   "Firmware updated. DC power cycle the system for the update to take effect."
+"$tool_dir/vxtool" --power-cycle >/dev/null
 run_case "up-to-date" ok 0 0 \
   "Firmware already up to date; no power cycle needed." \
   "No host needs a power cycle."

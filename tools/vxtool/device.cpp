@@ -18,22 +18,30 @@ struct StateKey {
 };
 constexpr StateKey stateKeys[] = {
     {"address", 0, 0x7F}, {"silicon", 0, 0xFFFF}, {"running", 1, 2},
-    {"level1", 0, 0xFF},  {"level2", 0, 0xFF},
+    {"level1", 0, 0xFF},  {"level2", 0, 0xFF},    {"pending", 0, 2},
 };
 constexpr std::size_t keyCount = sizeof stateKeys / sizeof stateKeys[0];
 
-unsigned long *fieldOf(Device &device, std::size_t k, unsigned long &running) {
+// running and pending are ints in Device; they are parsed into these.
+struct Slots {
+  unsigned long running;
+  unsigned long pending;
+};
+
+unsigned long *fieldOf(Device &device, std::size_t k, Slots &slots) {
   switch (k) {
   case 0:
     return &device.address;
   case 1:
     return &device.silicon;
   case 2:
-    return &running;
+    return &slots.running;
   case 3:
     return &device.levels[0];
-  default:
+  case 4:
     return &device.levels[1];
+  default:
+    return &slots.pending;
   }
 }
 
@@ -41,7 +49,8 @@ unsigned long *fieldOf(Device &device, std::size_t k, unsigned long &running) {
 
 bool parseDevice(std::string_view text, Device &device, std::string &why) {
   Device parsed;
-  unsigned long running = static_cast<unsigned long>(parsed.running);
+  Slots slots{static_cast<unsigned long>(parsed.running),
+              static_cast<unsigned long>(parsed.pending)};
   int lineNo = 0;
   while (!text.empty()) {
     std::size_t end = text.find('\n');
@@ -59,17 +68,18 @@ bool parseDevice(std::string_view text, Device &device, std::string &why) {
       k++;
     if (!known || k == keyCount) {
       why = "line " + std::to_string(lineNo) + ": expected one of address, silicon, running, " +
-            "level1, level2 = value";
+            "pending, level1, level2 = value";
       return false;
     }
-    unsigned long *field = fieldOf(parsed, k, running);
+    unsigned long *field = fieldOf(parsed, k, slots);
     if (!parseNumber(value, stateKeys[k].max, *field) || *field < stateKeys[k].min) {
       why = "line " + std::to_string(lineNo) + ": bad " + std::string(key) + " '" +
             std::string(value) + "'";
       return false;
     }
   }
-  parsed.running = static_cast<int>(running);
+  parsed.running = static_cast<int>(slots.running);
+  parsed.pending = static_cast<int>(slots.pending);
   device = parsed;
   return true;
 }
@@ -79,6 +89,8 @@ std::string formatDevice(const Device &device) {
   text += "address = " + hexByte(device.address) + "\n";
   text += "silicon = " + hexWord(device.silicon) + "\n";
   text += "running = " + std::to_string(device.running) + "\n";
+  text += "# The slot written since the last power cycle (0: none); it boots at the next.\n";
+  text += "pending = " + std::to_string(device.pending) + "\n";
   text += "level1 = " + hexByte(device.levels[0]) + "\n";
   text += "level2 = " + hexByte(device.levels[1]) + "\n";
   return text;
@@ -123,4 +135,35 @@ bool saveDevice(const std::string &path, const Device &device, std::string &why)
     return false;
   }
   return true;
+}
+
+bool powerCycle(Device &device) {
+  if (device.pending == 0)
+    return false;
+  device.running = device.pending;
+  device.pending = 0;
+  return true;
+}
+
+int runPowerCycle(const std::string &state) {
+  Device device;
+  std::string why;
+  if (!loadDevice(state, device, why)) {
+    std::fprintf(stderr, "vxtool: %s\n", why.c_str());
+    return internalStatus;
+  }
+  std::printf("vxtool: simulated Vexo3 programmer\n");
+  if (!powerCycle(device)) {
+    std::printf("Power cycle: nothing was written since the last one; the device runs image %d "
+                "at level %s again.\n",
+                device.running, hexByte(device.levels[device.running - 1]).c_str());
+    return 0;
+  }
+  if (!saveDevice(state, device, why)) {
+    std::fprintf(stderr, "vxtool: the device state could not be kept: %s\n", why.c_str());
+    return internalStatus;
+  }
+  std::printf("Power cycle: the device boots image %d, now at level %s.\n", device.running,
+              hexByte(device.levels[device.running - 1]).c_str());
+  return 0;
 }

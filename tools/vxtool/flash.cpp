@@ -29,14 +29,17 @@ int writeSlot(const std::string &state, Device &device, const Image &image, int 
   std::snprintf(crc, sizeof crc, "0x%08lX", crc32(image.payload));
   std::printf("Verifying slot %d ... crc32 %s matches\n", target, crc);
 
+  // The device goes on running its slot; the new image boots at the next
+  // power cycle.
   device.levels[target - 1] = image.level;
-  device.running = target;
+  device.pending = target;
   std::string why;
   if (!saveDevice(state, device, why)) {
     std::printf("ERROR: the device state could not be kept: %s\n", why.c_str());
     return flashFailed;
   }
-  std::printf("The device now runs image %d at level %s.\n", target, hexByte(image.level).c_str());
+  std::printf("Slot %d now holds level %s; the device boots it at the next power cycle.\n", target,
+              hexByte(image.level).c_str());
   return flashWritten;
 }
 
@@ -90,11 +93,13 @@ int runFlash(const std::string &state, unsigned long address, const char *file,
                 hexWord(image.silicon).c_str(), hexWord(device.silicon).c_str());
     return flashWrongSilicon;
   }
-  // Up to date only when both slots hold the level: the device then runs
-  // it and has it again as its fallback.
-  if (device.levels[0] == image.level && device.levels[1] == image.level) {
-    std::printf("Both slots already hold level %s; nothing to write.\n",
+  // Up to date when the slot to write holds the level already: a rerun
+  // before the power cycle finds the image it wrote and writes nothing.
+  if (device.levels[target - 1] == image.level) {
+    std::printf("Slot %d already holds level %s; nothing to write.\n", target,
                 hexByte(image.level).c_str());
+    if (device.pending == target)
+      std::printf("It was written since the last power cycle and boots at the next.\n");
     return flashUpToDate;
   }
   return writeSlot(state, device, image, target, faults);

@@ -11,6 +11,7 @@ void printUsage() {
   std::fprintf(stderr,
                "usage: vxtool -i2cp ADDRESS                 scan the device\n"
                "       vxtool -i2cp ADDRESS -q -f FILE      write an image into the device\n"
+               "       vxtool --power-cycle                 boot the image written last\n"
                "       vxtool --make-image SLOT LEVEL [SILICON]   print a new image\n"
                "This vxtool simulates one Vexo3 device (state file: $VXTOOL_SIM_STATE,\n"
                "else ./vexo3-sim.state).\n");
@@ -39,6 +40,9 @@ int makeImage(int argc, char **argv) {
 int main(int argc, char **argv) {
   if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--make-image") == 0)
     return makeImage(argc, argv);
+
+  if (argc == 2 && std::strcmp(argv[1], "--power-cycle") == 0)
+    return runPowerCycle(statePath());
 
   bool scan = argc == 3 && std::strcmp(argv[1], "-i2cp") == 0;
   bool flash = argc == 6 && std::strcmp(argv[1], "-i2cp") == 0 && std::strcmp(argv[3], "-q") == 0 &&

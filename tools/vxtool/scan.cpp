@@ -22,5 +22,6 @@ int runScan(const std::string &state, unsigned long address, const Faults &fault
   std::printf("Firmware level  = %s\n", hexByte(device.levels[device.running - 1]).c_str());
   std::printf("Image 1 level   = %s\n", hexByte(device.levels[0]).c_str());
   std::printf("Image 2 level   = %s\n", hexByte(device.levels[1]).c_str());
+  std::printf("Next boot image = %d\n", device.pending != 0 ? device.pending : device.running);
   return 0;
 }

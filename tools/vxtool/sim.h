@@ -14,16 +14,19 @@ inline constexpr int flashNoDevice = 1;
 inline constexpr int flashFailed = 2;
 inline constexpr int flashWrongSilicon = 3;
 inline constexpr int flashUpToDate = 4;
-// Outside 0 to 4, so that no caller takes them for a device's answer.
-inline constexpr int usageStatus = 64;
-inline constexpr int internalStatus = 70;
+// The tool's own failures: a command line it does not take, and a state
+// file it cannot read or keep. vexoflash folds a status outside 0 to 4 to
+// its last decimal digit, so these are single digits above 4: they stay
+// themselves there and never read as "updated" (0) or "up to date" (4).
+inline constexpr int usageStatus = 5;
+inline constexpr int internalStatus = 6;
 
 // Files the tool reads are small; anything bigger is not ours.
 inline constexpr std::size_t maxFileSize = 1 << 20;
 inline constexpr std::size_t maxPayloadSize = 1 << 16;
 
-// Parses a whole text as a number: 0x and 1 to 8 hex digits, or 1 to 10
-// decimal digits. No sign, no spaces. False when it is not one or > max.
+// Parses a whole text as a number: 0x (or 0X) and hex digits, or decimal
+// digits. No sign, no spaces. False when it is not one or > max.
 bool parseNumber(std::string_view text, unsigned long max, unsigned long &value);
 // The value of one hex digit, either case; -1 for any other character.
 int hexDigit(char c);
@@ -55,11 +58,14 @@ std::vector<unsigned char> makePayload(unsigned long silicon, int slot, unsigned
 // The text of the image --make-image writes for these header values.
 std::string makeImageText(unsigned long silicon, int slot, unsigned long level);
 
-// The one simulated device.
+// The one simulated device. A flash writes the slot it is not running;
+// the device goes on running its slot until a power cycle boots the one
+// written last.
 struct Device {
   unsigned long address = 0x50; // bootloader register address
   unsigned long silicon = 0x3A41;
-  int running = 1;                                 // the image it boots: 1 or 2
+  int running = 1;                                 // the image it runs: 1 or 2
+  int pending = 0;                                 // written since the last power cycle, or 0
   std::array<unsigned long, 2> levels{0x60, 0x60}; // level held by slot 1, 2
 };
 
@@ -70,6 +76,9 @@ std::string statePath();
 // A missing state file is a fresh device. Errors name the file and line.
 bool loadDevice(const std::string &path, Device &device, std::string &why);
 bool saveDevice(const std::string &path, const Device &device, std::string &why);
+// A power cycle: the device boots the slot written last. False, and the
+// device unchanged, when nothing was written since the last one.
+bool powerCycle(Device &device);
 
 // Faults asked for in the environment.
 struct Faults {
@@ -79,8 +88,9 @@ struct Faults {
 };
 bool readFaults(Faults &faults, std::string &why);
 
-// The two device commands; each prints its report or progress to standard
+// The device commands; each prints its report or progress to standard
 // output and returns the exit status.
 int runScan(const std::string &state, unsigned long address, const Faults &faults);
 int runFlash(const std::string &state, unsigned long address, const char *file,
              const Faults &faults);
+int runPowerCycle(const std::string &state);
