@@ -196,13 +196,14 @@ unchanged h3
 cmp -s "$work/h2/vexo3-image1.vx3" tools/images/vexo3-image1.vx3 || problems+=" image 1 not copied to h2;"
 done_case "resumed rollout"
 
-# Waves of two, h2 failing in the first: h1 finishes its update, and the
-# rollout stops before h3 and h4.
+# Waves of two, h2 failing in the first: h1 finishes (its new image waits
+# for a power cycle, so it is up to date), and the rollout stops before h3
+# and h4.
 sed -i 's/0x3A41/0x1234/' "$work/h2.state"
 keep
 play "stopped mid-wave" 2 -e '{"vexoflash_serial": [2, "100%"]}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
-expect "Rollout stopped after wave 1: 1 of its 2 host(s) failed" '"Not touched: h3, h4"' \
+expect "Rollout stopped after wave 1: 1 of its 2 host(s) failed" '"Not touched: h3, h4"' '"Up to date: h1"' \
   "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
 recap h1 0
 recap h2 1
@@ -215,7 +216,7 @@ done_case "stopped with a host done"
 keep
 play tolerated 2 -e '{"vexoflash_serial": [2, "100%"], "vexoflash_max_fail_percentage": 50}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
-expect "Rollout finished after 2 wave(s), with failures." "Failed: 1" \
+expect "Rollout finished after 2 wave(s), with failures." "Failed: 1" '"Up to date: h1, h3, h4"' \
   "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
 expect_not "Not touched"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 2 ] || problems+=" not two waves;"
