@@ -164,7 +164,7 @@ keep
 play check 2 --check -e vexoflash_hosts=all -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
   -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Check mode: nothing was written; each device was only scanned." \
-  "A real run would update 4 host(s):" \
+  "Devices found: 4" \
   "  h1: The device runs image 1 at firmware level 0x60; a real run would write vexo3-image2.vx3 (image 2) unless that slot already holds its level." \
   "  h3: The device runs image 1 at firmware level 0x62; a real run would write vexo3-image2.vx3" \
   "  h5: No Vexo3 device found: the scan names no running image, so a real run would end with exit status 171 (vxtool exit status 1)."
