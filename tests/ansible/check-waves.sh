@@ -10,6 +10,7 @@
 #   tests/ansible/check-waves.sh [BUILD_DIR]
 #
 # BUILD_DIR (default build/ci) holds vexoflash and the simulated vxtool.
+# KEEP_WORK=1 keeps the scratch directory, with each run's log.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 repo=$PWD
