@@ -1,6 +1,7 @@
-# The Ansible role updates the simulated device on localhost through
-# vexoflash: two changed runs, an up-to-date run, and failed runs that
-# carry vexoflash's message.
+# The Ansible role updates simulated devices on localhost through
+# vexoflash: one host through every outcome (check-playbook.sh), then
+# several hosts in waves, a stopped rollout, a dry run and a resumed one
+# (check-waves.sh).
 set -euo pipefail
 . scripts/prereqs.sh
 # ansible-core alone: the "ansible" collections it recommends are large
@@ -8,3 +9,4 @@ set -euo pipefail
 need ansible-playbook ansible-core
 install_needed --no-install-recommends
 tests/ansible/check-playbook.sh build/ci
+tests/ansible/check-waves.sh build/ci

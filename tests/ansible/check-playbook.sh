@@ -26,6 +26,10 @@ export VXTOOL_SIM_STATE="$work/device.state"
 unset VXTOOL_SIM_ABSENT VXTOOL_SIM_STATUS VXTOOL_SIM_SIGNAL
 # An image with a silicon ID that the device does not have.
 "$tool_dir/vxtool" --make-image 2 0x63 0x1234 >"$work/other-silicon.vx3"
+# A vxtool that warns on its standard error before each command.
+mkdir "$work/noisy"
+printf '#!/bin/sh\necho "vxtool: warning: bus slow" >&2\nexec %q "$@"\n' "$tool_dir/vxtool" >"$work/noisy/vxtool"
+chmod +x "$work/noisy/vxtool"
 
 # Keep Ansible's own files inside the scratch directory.
 export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
@@ -36,18 +40,21 @@ failures=0
 runs=0
 
 # run_case NAME TASK_STATUS CHANGED FAILED TEXT...
-#   TASK_STATUS: what the "Update the Vexo3 firmware" task shows;
+#   TASK_STATUS: what the "Update the Vexo3 firmware" task shows, "-" when
+#   it does not show;
 #   CHANGED, FAILED: the recap counts for localhost; TEXT: lines that the
 #   output must hold. The address is $address; extra ansible-playbook
-#   arguments come from the array case_args.
+#   arguments come from the array case_args, and the array case_wrap holds
+#   a command that runs ansible-playbook.
 address=0x50
 case_args=()
+case_wrap=()
 run_case() {
   local name=$1 task=$2 changed=$3 failed=$4
   shift 4
   local log="$work/$name.log" problems=""
   runs=$((runs + 1))
-  ansible-playbook -i localhost, -c local contrib/ansible/vexoflash.yml \
+  "${case_wrap[@]}" ansible-playbook -i localhost, -c local contrib/ansible/vexoflash.yml \
     -e vexoflash_hosts=localhost \
     -e "vexoflash_path=$vexoflash" \
     -e "vexoflash_tool_dir=$tool_dir" \
@@ -56,10 +63,12 @@ run_case() {
     -e "vexoflash_address=$address" "${case_args[@]}" >"$log" 2>&1 || true
   address=0x50
   case_args=()
+  case_wrap=()
 
   local shown recap
   shown=$(awk '/^TASK \[vexoflash : Update the Vexo3 firmware\]/ { getline; print $1; exit }' "$log")
-  [ "$shown" = "$task:" ] || problems+=" update task shows '$shown', not '$task:';"
+  [ "$task" = - ] && task="" || task="$task:"
+  [ "$shown" = "$task" ] || problems+=" update task shows '$shown', not '$task';"
   recap=$(grep -E '^localhost +: ' "$log" || true)
   [[ "$recap" == *" changed=$changed "* ]] || problems+=" recap is not changed=$changed;"
   [[ "$recap" == *" failed=$failed "* ]] || problems+=" recap is not failed=$failed;"
@@ -80,7 +89,7 @@ run_case() {
 # The first run also creates the directory and copies both images.
 run_case "first update" changed 3 0 \
   "Firmware updated. AC power cycle the system for the update to take affect." \
-  '"localhost: AC power cycle the system for the update to take affect."'
+  '"  localhost: AC power cycle the system for the update to take affect."'
 [ -s "$work/host/busscan.out" ] || { echo "FAIL: no busscan.out left in the working directory"; failures=$((failures + 1)); }
 # The new image runs only after a power cycle: until then a rerun finds it
 # written and changes nothing.
@@ -103,11 +112,25 @@ run_case "bad address" ok 0 1 \
 case_args=(-e "vexoflash_image2=$work/other-silicon.vx3")
 run_case "silicon ID" ok 1 1 \
   "vexoflash failed with exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file."
-case_args=(-e '{"vexoflash_environment": {"VXTOOL_SIM_STATUS": "2"}}')
+# The tool's warnings follow their commands in vexoflash's output: they
+# are passed on apart from vexoflash's message.
+case_args=(-e "vexoflash_tool_dir=$work/noisy" -e '{"vexoflash_environment": {"VXTOOL_SIM_STATUS": "2"}}')
 run_case "update error" ok 0 1 \
-  "vexoflash failed with exit status 2: Vexo firmware update error - Vexo found but update failed."
-vexoflash=/nonexistent/vexoflash run_case "no program" ok 0 1 \
-  "vexoflash failed with exit status 127: " "/nonexistent/vexoflash"
+  "vexoflash failed with exit status 2: Vexo firmware update error - Vexo found but update failed. (tool output: vxtool: warning: bus slow vxtool: warning: bus slow)"
+# Another run holds the working directory: nothing runs.
+cp "$VXTOOL_SIM_STATE" "$work/device.kept"
+case_wrap=(flock "$work/host")
+run_case "directory in use" ok 0 1 \
+  "vexoflash failed with exit status 111: ERROR: Another vexoflash run is using this directory!"
+cmp -s "$VXTOOL_SIM_STATE" "$work/device.kept" || { echo "FAIL: the device changed while the directory was locked"; failures=$((failures + 1)); }
+# Nothing changes on a host without vexoflash or vxtool: no working
+# directory is made.
+case_args=(-e "vexoflash_workdir=$work/new")
+vexoflash=/nonexistent/vexoflash run_case "no program" - 0 1 \
+  "Not found on this host: /nonexistent/vexoflash; nothing was changed"
+case_args=(-e "vexoflash_workdir=$work/new" -e "vexoflash_tool_dir=$work")
+run_case "no vxtool" - 0 1 "Not found on this host: vxtool; nothing was changed"
+[ ! -e "$work/new" ] || { echo "FAIL: a working directory was made without vexoflash or vxtool"; failures=$((failures + 1)); }
 address=$(printf '0x%0230d' 50)
 run_case "refused call" ok 0 1 \
   "vexoflash failed with exit status 111: ERROR: Bootloader register address is too long for the tool command!"

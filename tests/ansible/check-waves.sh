@@ -1,0 +1,232 @@
+#!/usr/bin/env bash
+# Runs contrib/ansible/vexoflash.yml against several local hosts, each with
+# its own simulated device (state file) and working directory, and checks
+# the rollout in waves: a failed canary stops it before the next wave and
+# leaves the other devices untouched; --check only scans; a rerun with the
+# canary fixed, from a directory holding the images under relative names,
+# completes it; a failure in a wave of two stops the rollout after the
+# wave, or, tolerated, lets the next wave run.
+#
+#   tests/ansible/check-waves.sh [BUILD_DIR]
+#
+# BUILD_DIR (default build/ci) holds vexoflash and the simulated vxtool.
+# KEEP_WORK=1 keeps the scratch directory, with each run's log.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+repo=$PWD
+build=$(realpath "${1:-build/ci}")
+for program in "$build/vexoflash" "$build/sim/vxtool"; do
+  [ -x "$program" ] || { echo "no $program: build first" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+unset VXTOOL_SIM_STATE VXTOOL_SIM_ABSENT VXTOOL_SIM_STATUS VXTOOL_SIM_SIGNAL
+export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
+export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
+export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
+
+# The images under the names an operator would give them, in a directory
+# of their own: the rerun uses them by relative name from there.
+mkdir "$work/images"
+cp tools/images/vexo3-image1.vx3 tools/images/vexo3-image2.vx3 "$work/images/"
+
+# fleet: h1 (the canary, whose silicon ID does not match the images), h2
+# and h4 (fresh devices, running image 1 at level 0x60), h3 (both slots
+# already at the images' level 0x62). lost: h5, where no device answers.
+hosts=(h1 h2 h3 h4 h5)
+fresh=$'address = 0x50\nsilicon = 0x3A41\nrunning = 1\nlevel1 = 0x60\nlevel2 = 0x60'
+printf '%s\n' "${fresh/0x3A41/0x1234}" >"$work/h1.state"
+printf '%s\n' "$fresh" >"$work/h2.state"
+printf '%s\n' "${fresh//0x60/0x62}" >"$work/h3.state"
+printf '%s\n' "$fresh" >"$work/h4.state"
+{
+  echo "all:"
+  echo "  vars:"
+  echo "    ansible_connection: local"
+  echo "    vexoflash_path: $build/vexoflash"
+  echo "    vexoflash_tool_dir: $build/sim"
+  echo "  children:"
+  echo "    fleet:"
+  echo "      hosts:"
+  for host in "${hosts[@]}"; do
+    [ "$host" = h5 ] && { echo "    lost:"; echo "      hosts:"; }
+    echo "        $host:"
+    echo "          vexoflash_workdir: $work/$host"
+    echo "          vexoflash_environment:"
+    echo "            VXTOOL_SIM_STATE: $work/$host.state"
+    [ "$host" = h5 ] && echo "            VXTOOL_SIM_ABSENT: '1'"
+  done
+} >"$work/inventory.yml"
+
+failures=0
+runs=0
+problems=""
+log=""
+
+# play NAME EXPECTED_STATUS ARGS...: runs the playbook from $from (default
+# the repository) with the given ansible-playbook arguments.
+from=$repo
+play() {
+  local name=$1 status=$2 rc=0
+  shift 2
+  log="$work/$name.log"
+  problems=""
+  runs=$((runs + 1))
+  (cd "$from" && ansible-playbook -i "$work/inventory.yml" "$repo/contrib/ansible/vexoflash.yml" \
+    -e vexoflash_hosts=fleet "$@") >"$log" 2>&1 || rc=$?
+  from=$repo
+  [ "$rc" -eq "$status" ] || problems+=" exit status $rc, not $status;"
+}
+expect() {
+  local text
+  for text in "$@"; do
+    grep -qF -- "$text" "$log" || problems+=" no '$text' in the output;"
+  done
+}
+expect_not() {
+  local text
+  for text in "$@"; do
+    if grep -qF -- "$text" "$log"; then problems+=" '$text' in the output;"; fi
+  done
+}
+# recap HOST FAILED: the recap's failed count for HOST; "-" for a host
+# that must not show at all.
+recap() {
+  local line
+  line=$(grep -E "^$1 +: " "$log" || true)
+  if [ "$2" = - ]; then
+    [ -z "$line" ] || problems+=" $1 ran: $line;"
+  elif [[ "$line" != *" failed=$2 "* ]]; then
+    problems+=" $1 recap is not failed=$2: '$line';"
+  fi
+}
+# update_shows HOST STATUS: what the vexoflash run shows for HOST.
+update_shows() {
+  awk '/^TASK \[vexoflash : Update the Vexo3 firmware\]/ { f = 1; next } /^$/ { f = 0 } f' "$log" |
+    grep -qxF "$2: [$1]" || problems+=" the update on $1 does not show $2;"
+}
+# keep: remember every device's state; unchanged HOST...: those devices
+# are as remembered; untouched HOST...: unchanged, and no working directory.
+keep() {
+  local host
+  for host in "${hosts[@]}"; do
+    rm -f "$work/$host.kept"
+    [ ! -e "$work/$host.state" ] || cp "$work/$host.state" "$work/$host.kept"
+  done
+}
+unchanged() {
+  local host
+  for host in "$@"; do
+    if [ -e "$work/$host.kept" ]; then
+      cmp -s "$work/$host.state" "$work/$host.kept" || problems+=" the device of $host changed;"
+    else
+      [ ! -e "$work/$host.state" ] || problems+=" the device of $host got a state file;"
+    fi
+  done
+}
+untouched() {
+  local host
+  unchanged "$@"
+  for host in "$@"; do
+    [ ! -e "$work/$host" ] || problems+=" $host has a working directory;"
+  done
+}
+done_case() {
+  if [ -n "$problems" ]; then
+    echo "FAIL: $1:$problems"
+    sed 's/^/    /' "$log"
+    failures=$((failures + 1))
+  else
+    echo "ok: $1"
+  fi
+}
+
+# Default waves (h1, then h2, then h3 and h4): the canary fails, the
+# rollout stops before the second wave.
+keep
+play stopped 2 -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
+  -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+expect "Rollout stopped after wave 1: 1 of its 1 host(s) failed (vexoflash_max_fail_percentage is 0)." \
+  "Updated, power cycle as advised: 0" \
+  "  h1: vexoflash failed with exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file." \
+  '"Not touched: h2, h3, h4"' "To resume, fix the failures"
+recap h1 1
+update_shows h1 ok
+recap h2 -
+recap h3 -
+recap h4 -
+unchanged h1
+untouched h2 h3 h4
+done_case "stopped rollout"
+
+# A dry run over every host, h5 without a device: only the scan runs.
+keep
+play check 2 --check -e vexoflash_hosts=all -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
+  -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+expect "Check mode: nothing was written; each device was only scanned." \
+  "Devices found: 4" \
+  "  h1: The device runs image 1 at firmware level 0x60; a real run would write vexo3-image2.vx3 (image 2) unless that slot already holds its level." \
+  "  h3: The device runs image 1 at firmware level 0x62; a real run would write vexo3-image2.vx3" \
+  "  h5: No Vexo3 device found: the scan names no running image, so a real run would end with exit status 171 (vxtool exit status 1)."
+expect_not "up to date" "up-to-date" "power cycle"
+[ "$(grep -c '^PLAY \[' "$log")" -eq 1 ] || problems+=" not one wave;"
+recap h2 0
+recap h5 1
+unchanged h1 h5
+untouched h2 h3 h4
+done_case "check mode"
+
+# The canary fixed, the same rollout again, from the images' directory
+# with relative image names: three waves, h3 already up to date.
+sed -i 's/0x1234/0x3A41/' "$work/h1.state"
+keep
+from=$work/images play resumed 0 -e vexoflash_image1=vexo3-image1.vx3 -e vexoflash_image2=vexo3-image2.vx3
+expect "Rollout complete after 3 wave(s)." "Updated, power cycle as advised: 3" \
+  "  h1: AC power cycle the system for the update to take affect." \
+  "  h4: AC power cycle the system for the update to take affect." "Up to date: h3" "Failed: 0"
+expect_not "Not touched"
+[ "$(grep -c '^PLAY \[' "$log")" -eq 3 ] || problems+=" not three waves;"
+for host in h1 h2 h4; do
+  recap $host 0
+  update_shows $host changed
+done
+recap h3 0
+update_shows h3 ok
+unchanged h3
+cmp -s "$work/h2/vexo3-image1.vx3" tools/images/vexo3-image1.vx3 || problems+=" image 1 not copied to h2;"
+done_case "resumed rollout"
+
+# Waves of two, h2 failing in the first: h1 finishes (its new image waits
+# for a power cycle, so it is up to date), and the rollout stops before h3
+# and h4.
+sed -i 's/0x3A41/0x1234/' "$work/h2.state"
+keep
+play "stopped mid-wave" 2 -e '{"vexoflash_serial": [2, "100%"]}' \
+  -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+expect "Rollout stopped after wave 1: 1 of its 2 host(s) failed" '"Not touched: h3, h4"' '"Up to date: h1"' \
+  "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
+recap h1 0
+recap h2 1
+recap h3 -
+recap h4 -
+unchanged h2 h3 h4
+done_case "stopped with a host done"
+
+# The same, tolerating half of a wave failing: the second wave runs.
+keep
+play tolerated 2 -e '{"vexoflash_serial": [2, "100%"], "vexoflash_max_fail_percentage": 50}' \
+  -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+expect "Rollout finished after 2 wave(s), with failures." "Failed: 1" '"Up to date: h1, h3, h4"' \
+  "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
+expect_not "Not touched"
+[ "$(grep -c '^PLAY \[' "$log")" -eq 2 ] || problems+=" not two waves;"
+recap h2 1
+recap h3 0
+recap h4 0
+update_shows h2 ok
+unchanged h2
+done_case "tolerated failure"
+
+echo "$((runs - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
