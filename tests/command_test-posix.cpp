@@ -7,28 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "common/common.h"
-#include "table.h"
+#include "platform_cases.h"
 
-namespace {
-
-NAMED_ROWS
-
-struct FlashCase {
-  const char *name;
-  std::string address;
-  std::string file;
-  std::string command; // empty: refused
-};
-
-class BuildFlashCommand : public ::testing::TestWithParam<FlashCase> {};
-
-TEST_P(BuildFlashCommand, QuotesWhatTheShellWouldReadAndNeverTruncates) {
-  char command[lineSize];
-  std::memset(command, '#', sizeof command);
-  bool ok = buildFlashCommand(command, GetParam().address.c_str(), GetParam().file.c_str());
-  EXPECT_EQ(ok, !GetParam().command.empty());
-  EXPECT_EQ(std::string(command), GetParam().command);
-}
+namespace platform_cases {
 
 const std::string fits214(214, 'f');
 const std::string over215(215, 'f');
@@ -79,4 +60,4 @@ INSTANTIATE_TEST_SUITE_P(Words, ShellWord,
                                            "caf\xE9", "\xC3\xA9t\xC3\xA9", "*?[a]~#!&|<>{}", "-f",
                                            "$HOME", "a\\'b"));
 
-} // namespace
+} // namespace platform_cases

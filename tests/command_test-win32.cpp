@@ -7,28 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "common/common.h"
-#include "table.h"
+#include "platform_cases.h"
 
-namespace {
-
-NAMED_ROWS
-
-struct FlashCase {
-  const char *name;
-  std::string address;
-  std::string file;
-  std::string command; // empty: refused
-};
-
-class BuildFlashCommand : public ::testing::TestWithParam<FlashCase> {};
-
-TEST_P(BuildFlashCommand, QuotesForCmdAndNeverTruncates) {
-  char command[lineSize];
-  std::memset(command, '#', sizeof command);
-  bool ok = buildFlashCommand(command, GetParam().address.c_str(), GetParam().file.c_str());
-  EXPECT_EQ(ok, !GetParam().command.empty());
-  EXPECT_EQ(std::string(command), GetParam().command);
-}
+namespace platform_cases {
 
 std::string flash(const std::string &file) {
   return "vxtool -i2cp 0x50 -q -f " + file + " 2>&1 > flash.out";
@@ -90,4 +71,4 @@ INSTANTIATE_TEST_SUITE_P(
         PassableCase{"Byte01", "\x01", false}, PassableCase{"Byte1F", "\x1F", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
-} // namespace
+} // namespace platform_cases

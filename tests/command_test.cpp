@@ -1,11 +1,25 @@
-// The command builder on every platform: the length limit and the bound
-// of the buffer. How arguments are quoted is in command_test-<platform>.
+// The command builder on every platform: quoting (rows in
+// command_test-<platform>.cpp), the length limit and the bound of the
+// buffer.
 #include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "common/common.h"
+#include "platform_cases.h"
+
+namespace platform_cases {
+
+TEST_P(BuildFlashCommand, QuotesForTheShellAndNeverTruncates) {
+  char command[lineSize];
+  std::memset(command, '#', sizeof command);
+  bool ok = buildFlashCommand(command, GetParam().address.c_str(), GetParam().file.c_str());
+  EXPECT_EQ(ok, !GetParam().command.empty());
+  EXPECT_EQ(std::string(command), GetParam().command);
+}
+
+} // namespace platform_cases
 
 namespace {
 

@@ -1,60 +1,34 @@
+// The tool status on POSIX: std::system gives a wait status.
 #include <csignal>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
 #include "common/common.h"
-#include "table.h"
+#include "platform_cases.h"
 
-namespace {
-
-NAMED_ROWS
+namespace platform_cases {
 
 int exited(int code) {
   return code << 8; // the wait status of a process that exited with code
 }
 
-struct WaitCase {
-  const char *name;
-  int waitStatus;
-  int toolStatus;
-};
-
-class ToolStatusFromSystem : public ::testing::TestWithParam<WaitCase> {};
-
-TEST_P(ToolStatusFromSystem, Decodes) {
-  EXPECT_EQ(toolStatusFromSystem(GetParam().waitStatus), GetParam().toolStatus);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Statuses, ToolStatusFromSystem,
-    ::testing::Values(WaitCase{"ShellNotStarted", -1, -1}, WaitCase{"Zero", exited(0), 0},
-                      WaitCase{"Four", exited(4), 4}, WaitCase{"NotFound", exited(127), 127},
-                      WaitCase{"Exit128", exited(128), 128},
-                      WaitCase{"ShellSaysSigint", exited(130), toolAbnormalEnd},
-                      WaitCase{"ShellSaysSigabrt", exited(134), toolAbnormalEnd},
-                      WaitCase{"ShellSaysSigkill", exited(137), toolAbnormalEnd},
-                      WaitCase{"ShellSaysLastRealtime", exited(128 + SIGRTMAX), toolAbnormalEnd},
-                      WaitCase{"BeyondSignals", exited(129 + SIGRTMAX), 129 + SIGRTMAX},
-                      WaitCase{"Exit255", exited(255), 255},
-                      WaitCase{"ShellKilled", SIGKILL, toolAbnormalEnd},
-                      WaitCase{"ShellKilledWithCore", SIGSEGV | 0x80, toolAbnormalEnd}),
+    ::testing::Values(SystemCase{"ShellNotStarted", -1, -1}, SystemCase{"Zero", exited(0), 0},
+                      SystemCase{"Four", exited(4), 4}, SystemCase{"NotFound", exited(127), 127},
+                      SystemCase{"Exit128", exited(128), 128},
+                      SystemCase{"ShellSaysSigint", exited(130), toolAbnormalEnd},
+                      SystemCase{"ShellSaysSigabrt", exited(134), toolAbnormalEnd},
+                      SystemCase{"ShellSaysSigkill", exited(137), toolAbnormalEnd},
+                      SystemCase{"ShellSaysLastRealtime", exited(128 + SIGRTMAX), toolAbnormalEnd},
+                      SystemCase{"BeyondSignals", exited(129 + SIGRTMAX), 129 + SIGRTMAX},
+                      SystemCase{"Exit255", exited(255), 255},
+                      SystemCase{"ShellKilled", SIGKILL, toolAbnormalEnd},
+                      SystemCase{"ShellKilledWithCore", SIGSEGV | 0x80, toolAbnormalEnd}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The same through a real shell, as the tool commands run.
-struct ShellCase {
-  const char *command;
-  int toolStatus;
-  friend void PrintTo(const ShellCase &row, std::ostream *os) {
-    *os << row.command;
-  }
-};
-
-class RunWithShell : public ::testing::TestWithParam<ShellCase> {};
-
-TEST_P(RunWithShell, GivesTheToolStatus) {
-  EXPECT_EQ(runWithShell(GetParam().command), GetParam().toolStatus);
-}
 
 INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
                          ::testing::Values(ShellCase{"true", 0}, ShellCase{"exit 3", 3},
@@ -64,4 +38,4 @@ INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
                                            ShellCase{"sh -c 'kill -TERM $$'", toolAbnormalEnd},
                                            ShellCase{"kill -KILL $$", toolAbnormalEnd}));
 
-} // namespace
+} // namespace platform_cases

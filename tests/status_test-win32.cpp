@@ -5,23 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "common/common.h"
-#include "table.h"
+#include "platform_cases.h"
 
-namespace {
-
-NAMED_ROWS
-
-struct SystemCase {
-  const char *name;
-  int systemResult;
-  int toolStatus;
-};
-
-class ToolStatusFromSystem : public ::testing::TestWithParam<SystemCase> {};
-
-TEST_P(ToolStatusFromSystem, Decodes) {
-  EXPECT_EQ(toolStatusFromSystem(GetParam().systemResult), GetParam().toolStatus);
-}
+namespace platform_cases {
 
 constexpr int ntStatus(unsigned code) {
   return static_cast<int>(code);
@@ -41,19 +27,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 // The same through cmd.exe, as the tool commands run.
-struct ShellCase {
-  const char *command;
-  int toolStatus;
-  friend void PrintTo(const ShellCase &row, std::ostream *os) {
-    *os << row.command;
-  }
-};
-
-class RunWithShell : public ::testing::TestWithParam<ShellCase> {};
-
-TEST_P(RunWithShell, GivesTheToolStatus) {
-  EXPECT_EQ(runWithShell(GetParam().command), GetParam().toolStatus);
-}
 
 INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
                          ::testing::Values(ShellCase{"exit 0", 0}, ShellCase{"exit 3", 3},
@@ -62,4 +35,4 @@ INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
                                            ShellCase{"cmd /c exit -1073741510", toolAbnormalEnd},
                                            ShellCase{"cmd /c exit -1073741819", toolAbnormalEnd}));
 
-} // namespace
+} // namespace platform_cases

@@ -16,12 +16,28 @@ bool putText(char *command, std::size_t &len, const char *text) {
   return true;
 }
 
-bool appendText(char *command, const char *text) {
+bool appendWith(char *command, PutText put, const char *text) {
   std::size_t start = std::strlen(command);
   std::size_t len = start;
-  bool ok = putText(command, len, text);
+  bool ok = put(command, len, text);
   command[ok ? len : start] = '\0'; // on overflow the old text stays
   return ok;
+}
+
+bool appendText(char *command, const char *text) {
+  return appendWith(command, putText, text);
+}
+
+bool isPlainWord(const char *word, const char *punctuation) {
+  if (*word == '\0')
+    return false; // an empty argument must still be a word
+  for (const char *p = word; *p != '\0'; p++) {
+    auto c = static_cast<unsigned char>(*p);
+    bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alphanumeric && std::strchr(punctuation, c) == nullptr)
+      return false;
+  }
+  return true;
 }
 
 bool buildScanCommand(char *command, const char *address) {

@@ -31,6 +31,13 @@ bool appendText(char *command, const char *text);
 // NUL after it would not fit.
 bool putByte(char *command, std::size_t &len, char c);
 bool putText(char *command, std::size_t &len, const char *text);
+// Writes text at the end of command with put; on overflow the old text
+// stays and the result is false.
+using PutText = bool (*)(char *command, std::size_t &len, const char *text);
+bool appendWith(char *command, PutText put, const char *text);
+// True when word is not empty and holds only ASCII letters, digits and
+// bytes of punctuation: a word the platform's shell takes as it is.
+bool isPlainWord(const char *word, const char *punctuation);
 
 // The scan and flash commands. Each clears the buffer first; false means
 // the command would not fit in 255 characters, and the buffer is empty.

@@ -1,26 +1,12 @@
 // Arguments for the POSIX shell: pasted as they are when no byte is
 // special to it, else one single-quoted word.
-#include <cstring>
-
 #include "common/common.h"
 
 namespace {
 
-// Bytes that no POSIX shell treats specially anywhere in a word.
-bool isPlainByte(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-    return true;
-  return c != '\0' && std::strchr("@%+=:,./-_", c) != nullptr;
-}
-
-bool isPlainWord(const char *word) {
-  if (*word == '\0')
-    return false; // an empty argument must still be a word: ''
-  for (const char *p = word; *p != '\0'; p++)
-    if (!isPlainByte(static_cast<unsigned char>(*p)))
-      return false;
-  return true;
-}
+// Bytes that no POSIX shell treats specially anywhere in a word, besides
+// letters and digits.
+const char plainPunctuation[] = "@%+=:,./-_";
 
 // Writes word as one single-quoted shell word; a quote inside becomes '\''.
 bool putQuoted(char *command, std::size_t &len, const char *word) {
@@ -42,11 +28,7 @@ bool argumentIsPassable(const char * /*argument*/) {
 }
 
 bool appendArgument(char *command, const char *argument) {
-  if (isPlainWord(argument))
+  if (isPlainWord(argument, plainPunctuation))
     return appendText(command, argument);
-  std::size_t start = std::strlen(command);
-  std::size_t len = start;
-  bool ok = putQuoted(command, len, argument);
-  command[ok ? len : start] = '\0'; // on overflow the old text stays
-  return ok;
+  return appendWith(command, putQuoted, argument);
 }

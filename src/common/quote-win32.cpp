@@ -10,22 +10,9 @@
 namespace {
 
 // Bytes that neither cmd.exe nor the C runtime's argument parsing treat
-// specially: letters, digits and @ + = : , . / - _ and the backslash, so
-// Windows paths stay readable (C:\fw\vexo3_img2.bin).
-bool isPlainByte(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-    return true;
-  return c != '\0' && std::strchr("@+=:,./-_\\", c) != nullptr;
-}
-
-bool isPlainWord(const char *word) {
-  if (*word == '\0')
-    return false; // an empty argument must still be a word: ""
-  for (const char *p = word; *p != '\0'; p++)
-    if (!isPlainByte(static_cast<unsigned char>(*p)))
-      return false;
-  return true;
-}
+// specially, besides letters and digits; with the backslash, Windows paths
+// stay readable (C:\fw\vexo3_img2.bin).
+const char plainPunctuation[] = "@+=:,./-_\\";
 
 // Writes word in double quotes. Inside them & | < > ^ ( ), spaces and
 // bytes above 0x7F are literal to cmd. The C runtime reads 2n backslashes
@@ -62,11 +49,7 @@ bool argumentIsPassable(const char *argument) {
 bool appendArgument(char *command, const char *argument) {
   if (!argumentIsPassable(argument))
     return false; // no quoting makes it safe: never build such a command
-  if (isPlainWord(argument))
+  if (isPlainWord(argument, plainPunctuation))
     return appendText(command, argument);
-  std::size_t start = std::strlen(command);
-  std::size_t len = start;
-  bool ok = putQuoted(command, len, argument);
-  command[ok ? len : start] = '\0'; // on overflow the old text stays
-  return ok;
+  return appendWith(command, putQuoted, argument);
 }

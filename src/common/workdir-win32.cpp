@@ -35,11 +35,41 @@ std::wstring canonicalWorkingDirectory() {
 
 } // namespace
 
+namespace {
+
+// Creates the named mutex that stands for the lock: held when this call
+// made it, busy when it exists already. Access denied means either
+// another user's run made it or this process may not create objects in
+// that namespace (creating in Global\ takes SeCreateGlobalPrivilege):
+// opening it tells the two apart.
+DirLock createLockObject(const std::wstring &name) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE lock = CreateMutexW(&inherit, FALSE, name.c_str());
+  DWORD error = GetLastError();
+  if (lock != nullptr && error != ERROR_ALREADY_EXISTS)
+    return DirLock::held; // kept open until the process ends
+  if (lock != nullptr) {
+    CloseHandle(lock);
+    return DirLock::busy;
+  }
+  if (error != ERROR_ACCESS_DENIED)
+    return DirLock::unavailable;
+  HANDLE existing = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+  error = GetLastError();
+  if (existing != nullptr) {
+    CloseHandle(existing);
+    return DirLock::busy;
+  }
+  return error == ERROR_ACCESS_DENIED ? DirLock::busy : DirLock::unavailable;
+}
+
+} // namespace
+
 DirLock lockWorkingDirectory() {
-  // A named mutex per directory, in the namespace all sessions share. Its
-  // handle is inheritable, so cmd.exe and the tool keep the name alive
-  // while a tool still writes, even if this process dies. The kernel drops
-  // the name with the last handle: nothing is left behind.
+  // A named mutex per directory. Its handle is inheritable, so cmd.exe and
+  // the tool keep the name alive while a tool still writes, even if this
+  // process dies. The kernel drops the name with the last handle: nothing
+  // is left behind.
   std::wstring path = canonicalWorkingDirectory();
   if (path.empty())
     return DirLock::unavailable;
@@ -48,19 +78,15 @@ DirLock lockWorkingDirectory() {
     hash ^= static_cast<std::uint16_t>(c);
     hash *= 1099511628211ULL;
   }
-  wchar_t name[64];
-  std::swprintf(name, sizeof name / sizeof name[0], L"Global\\vexoflash-dir-%016llx",
+  wchar_t id[32];
+  std::swprintf(id, sizeof id / sizeof id[0], L"vexoflash-dir-%016llx",
                 static_cast<unsigned long long>(hash));
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE lock = CreateMutexW(&inherit, FALSE, name);
-  DWORD error = GetLastError();
-  if (lock != nullptr && error != ERROR_ALREADY_EXISTS)
-    return DirLock::held; // kept open until the process ends
-  if (lock != nullptr)
-    CloseHandle(lock);
-  // Access denied: the name exists, made by another user's run.
-  return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED ? DirLock::busy
-                                                                       : DirLock::unavailable;
+  // The namespace all sessions share; a user who may not create objects
+  // there still gets the lock among the runs of the same session.
+  DirLock global = createLockObject(std::wstring(L"Global\\") + id);
+  if (global != DirLock::unavailable)
+    return global;
+  return createLockObject(std::wstring(L"Local\\") + id);
 }
 
 bool isRegularOrAbsent(const char *name) {

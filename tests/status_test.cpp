@@ -1,0 +1,19 @@
+// The tool status on every platform, from std::system's result (rows in
+// status_test-<platform>.cpp).
+#include <gtest/gtest.h>
+
+#include "common/common.h"
+#include "platform_cases.h"
+
+namespace platform_cases {
+
+TEST_P(ToolStatusFromSystem, Decodes) {
+  EXPECT_EQ(toolStatusFromSystem(GetParam().systemResult), GetParam().toolStatus);
+}
+
+// The same through the platform's shell, as the tool commands run.
+TEST_P(RunWithShell, GivesTheToolStatus) {
+  EXPECT_EQ(runWithShell(GetParam().command), GetParam().toolStatus);
+}
+
+} // namespace platform_cases
