@@ -9,6 +9,7 @@ need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
 need /usr/lib/wine/wine64 wine64
 need /usr/src/googletest/CMakeLists.txt googletest
 need groff groff-base
+need unzip unzip
 install_needed --no-install-recommends
 
 build=build/windows
