@@ -93,14 +93,16 @@ run_case "first update" changed 3 0 \
 [ -s "$work/host/busscan.out" ] || { echo "FAIL: no busscan.out left in the working directory"; failures=$((failures + 1)); }
 # The new image runs only after a power cycle: until then a rerun finds it
 # written and changes nothing.
-run_case "rerun before power cycle" ok 0 0 "Firmware already up to date"
+run_case "rerun before power cycle" ok 0 0 \
+  "Firmware already up to date; nothing written by this run." \
+  "No host was updated by this run, so it advises no power cycle (one advised by an earlier run is still due if not done)."
 "$tool_dir/vxtool" --power-cycle >/dev/null
 run_case "second update" changed 1 0 \
   "Firmware updated. DC power cycle the system for the update to take effect."
 "$tool_dir/vxtool" --power-cycle >/dev/null
 run_case "up-to-date" ok 0 0 \
-  "Firmware already up to date; no power cycle needed." \
-  "No host needs a power cycle."
+  "Firmware already up to date; nothing written by this run." \
+  "No host was updated by this run, so it advises no power cycle"
 address=0x51
 run_case "no device" ok 0 1 \
   "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found."
