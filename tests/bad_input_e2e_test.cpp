@@ -193,7 +193,7 @@ TEST_P(HostileArgument, ReachesTheToolIntactOrIsRefused) {
     EXPECT_EQ(r.exitCode, 111);
     EXPECT_TRUE(calls.empty());
   } else {
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0], (Args{"-i2cp", address}));
     EXPECT_EQ(calls[1],

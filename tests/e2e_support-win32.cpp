@@ -77,10 +77,16 @@ std::string environmentWithPath(const std::string &path) {
   return block;
 }
 
+// Shared for writing too: a run that outlives its test step (the lock
+// tests) still holds the previous run's file when the next run opens it.
 HANDLE inheritableFile(const std::string &path) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    throw std::runtime_error("cannot open " + path + ": error " + std::to_string(GetLastError()));
+  return file;
 }
 
 } // namespace
@@ -136,10 +142,12 @@ Running Sandbox::startProgram(const std::string &program, const std::vector<std:
   PROCESS_INFORMATION process{};
   BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                 environment.data(), workDir().c_str(), &startup, &process);
+  DWORD error = started ? 0 : GetLastError();
   CloseHandle(writeEnd);
   CloseHandle(err);
   if (!started)
-    throw std::runtime_error("CreateProcess failed for " + program);
+    throw std::runtime_error("CreateProcess failed for " + program + ": error " +
+                             std::to_string(error));
   CloseHandle(process.hThread);
   int out = _open_osfhandle(reinterpret_cast<std::intptr_t>(readEnd), _O_RDONLY | _O_BINARY);
   return Running{static_cast<int>(reinterpret_cast<std::intptr_t>(process.hProcess)), out};
