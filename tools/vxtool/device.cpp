@@ -145,13 +145,18 @@ bool powerCycle(Device &device) {
   return true;
 }
 
+bool loadDeviceOrSay(const std::string &path, Device &device) {
+  std::string why;
+  if (loadDevice(path, device, why))
+    return true;
+  std::fprintf(stderr, "vxtool: %s\n", why.c_str());
+  return false;
+}
+
 int runPowerCycle(const std::string &state) {
   Device device;
-  std::string why;
-  if (!loadDevice(state, device, why)) {
-    std::fprintf(stderr, "vxtool: %s\n", why.c_str());
+  if (!loadDeviceOrSay(state, device))
     return internalStatus;
-  }
   std::printf("vxtool: simulated Vexo3 programmer\n");
   if (!powerCycle(device)) {
     std::printf("Power cycle: nothing was written since the last one; the device runs image %d "
@@ -159,6 +164,7 @@ int runPowerCycle(const std::string &state) {
                 device.running, hexByte(device.levels[device.running - 1]).c_str());
     return 0;
   }
+  std::string why;
   if (!saveDevice(state, device, why)) {
     std::fprintf(stderr, "vxtool: the device state could not be kept: %s\n", why.c_str());
     return internalStatus;

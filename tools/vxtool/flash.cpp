@@ -44,11 +44,8 @@ int runFlash(const std::string &state, unsigned long address, const char *file,
     return faults.flashStatus;
   }
   Device device;
-  std::string why;
-  if (!loadDevice(state, device, why)) {
-    std::fprintf(stderr, "vxtool: %s\n", why.c_str());
+  if (!loadDeviceOrSay(state, device))
     return internalStatus;
-  }
   if (faults.absent || address != device.address) {
     std::printf("No Vexo3 answered at %s; nothing was written.\n", hexByte(address).c_str());
     return flashNoDevice;
@@ -62,6 +59,7 @@ int runFlash(const std::string &state, unsigned long address, const char *file,
   std::string text;
   bool missing = false;
   Image image;
+  std::string why;
   if (!readSmallFile(file, text, why, missing)) {
     std::printf("ERROR: cannot read the image: %s\n", why.c_str());
     return flashFailed;

@@ -4,11 +4,8 @@
 
 int runScan(const std::string &state, unsigned long address, const Faults &faults) {
   Device device;
-  std::string why;
-  if (!loadDevice(state, device, why)) {
-    std::fprintf(stderr, "vxtool: %s\n", why.c_str());
+  if (!loadDeviceOrSay(state, device))
     return internalStatus;
-  }
   std::printf("vxtool: simulated Vexo3 programmer\n");
   std::printf("Scanning for a Vexo3 bootloader at %s ...\n", hexByte(address).c_str());
   if (faults.absent || address != device.address) {

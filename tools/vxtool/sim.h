@@ -75,6 +75,8 @@ std::string formatDevice(const Device &device);
 std::string statePath();
 // A missing state file is a fresh device. Errors name the file and line.
 bool loadDevice(const std::string &path, Device &device, std::string &why);
+// loadDevice, saying why on standard error when it fails.
+bool loadDeviceOrSay(const std::string &path, Device &device);
 bool saveDevice(const std::string &path, const Device &device, std::string &why);
 // A power cycle: the device boots the slot written last. False, and the
 // device unchanged, when nothing was written since the last one.
