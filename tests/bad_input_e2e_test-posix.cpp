@@ -1,11 +1,15 @@
 // Broken input that takes a POSIX system to make: a 50 MB report written
-// by shell commands, links, FIFOs and devices under the report names, and
-// Ctrl+C during a slow scan.
+// by shell commands, links, FIFOs and devices under the report names, a
+// working directory others may write, Ctrl+C during a slow scan and a log
+// reader that goes away.
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -21,10 +25,11 @@ using namespace badinput;
 // A 50 MB report with the key lines last is read whole, in memory that
 // does not grow with the report. The tool writes the report itself, so
 // this process stays small: every process it forks starts as its copy.
+// The tool inherits SIGPIPE ignored, so yes(1) ends with a write error.
 TEST_F(BadInput, HugeReportWithKeyLinesLast) {
   auto runWithFiller = [this](long bytes) {
     box.setScanScript("yes 'Register 0x0040  = 0x1f  Reserved bits   = 0x00  "
-                      "Firmware  level = unknown' | head -c " +
+                      "Firmware  level = unknown' 2>/dev/null | head -c " +
                       std::to_string(bytes) + "\nprintf '" + "Reserved bytes  = 0x01\\n" +
                       "Firmware level  = 0x62\\n'\n");
     RunResult r = run();
@@ -102,6 +107,102 @@ INSTANTIATE_TEST_SUITE_P(
                       NonRegularCase{"FlashLogFifo", "flash.out", Kind::fifo},
                       NonRegularCase{"FlashLogDirectory", "flash.out", Kind::directory}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A working directory that users other than its owner may write is
+// refused before anything runs: they could plant a link under a report
+// name, or swap the scan report, after any check on the names. A group
+// that is root's or the owner's private group (nobody's nogroup, with no
+// members) is no other user.
+struct DirectoryCase {
+  const char *name;
+  mode_t mode;
+  const char *owner; // "user:group" for chown, which takes root; empty: the sandbox's
+  const char *acl;   // an entry for setfacl -m; empty: none
+  bool refused;
+};
+
+class WorkingDirectory : public BadInput, public ::testing::WithParamInterface<DirectoryCase> {};
+
+TEST_P(WorkingDirectory, OthersWhoMayWriteItAreRefused) {
+  const DirectoryCase &row = GetParam();
+  const std::string dir = box.workDir();
+  if (*row.owner != '\0' || *row.acl != '\0') {
+    if (geteuid() != 0)
+      GTEST_SKIP() << "only root may give the directory away";
+    ASSERT_EQ(std::system(("chown " + std::string(row.owner) + " " + dir).c_str()), 0);
+  }
+  ASSERT_EQ(chmod(dir.c_str(), row.mode), 0);
+  // After the mode: chmod would set the ACL's mask from the group bits.
+  if (*row.acl != '\0' &&
+      std::system(("setfacl -m " + std::string(row.acl) + " " + dir + " 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "no setfacl, or no ACLs on the file system of " << dir;
+  box.setScanReport(report1);
+  box.writeFile(dir + "/busscan.out", "earlier report\n");
+  RunResult r = run();
+  if (row.refused) {
+    EXPECT_EQ(r.out, banner + "ERROR: The working directory is writable by other users!\n");
+    EXPECT_EQ(r.exitCode, 111);
+    EXPECT_TRUE(box.toolCalls().empty());
+    EXPECT_EQ(box.readFile(dir + "/busscan.out"), "earlier report\n");
+  } else {
+    EXPECT_EQ(r.out, updatedFromImage1("0x62", dc));
+    EXPECT_EQ(r.exitCode, 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, WorkingDirectory,
+    ::testing::Values(DirectoryCase{"OwnerOnly", 0700, "", "", false},
+                      DirectoryCase{"ReadableByAll", 0755, "", "", false},
+                      DirectoryCase{"WritableByOthers", 0757, "", "", true},
+                      DirectoryCase{"WritableByAll", 0777, "", "", true},
+                      DirectoryCase{"StickyWritableByAll", 01777, "", "", true},
+                      DirectoryCase{"GroupRoot", 0775, "0:0", "", false},
+                      DirectoryCase{"GroupOfOtherUsers", 02775, "0:65534", "", true},
+                      DirectoryCase{"OwnersPrivateGroup", 0775, "65534:65534", "", false},
+                      DirectoryCase{"AclLetsAUserWrite", 0755, "0:0", "u:65534:rwx", true},
+                      DirectoryCase{"AclReadOnlyForAUser", 0755, "0:0", "u:65534:rx", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A log reader that goes away (`| head`, `| sed '/x/q'`) must cut neither
+// the flash short nor the run before its outcome: the tool, whose
+// standard error is the same pipe, gets a write error and goes on.
+struct ClosedPipeCase {
+  const char *name;
+  std::string readUpTo; // the pipe is closed once this was read; empty: at once
+};
+
+class ClosedOutput : public BadInput, public ::testing::WithParamInterface<ClosedPipeCase> {};
+
+TEST_P(ClosedOutput, NeverCutsTheFlashShort) {
+  box.setScanReport(report1);
+  box.setFlashScript("echo erasing >&2\n"
+                     "n=0; while [ ! -e \"$box/release\" ] && [ $n -lt 1000 ]; do\n"
+                     "  sleep 0.01; n=$((n + 1)); done\n"
+                     "echo writing >&2\n"
+                     ": > \"$box/flash.done\"\n");
+  Running running = box.start({"0x50", "fw-1.bin", "fw-2.bin"});
+  std::string seen;
+  char buffer[256];
+  ssize_t got = 1;
+  while (seen.find(GetParam().readUpTo) == std::string::npos &&
+         (got = read(running.out, buffer, sizeof buffer)) > 0)
+    seen.append(buffer, static_cast<std::size_t>(got));
+  ASSERT_GT(got, 0) << seen;
+  ASSERT_EQ(close(running.out), 0);
+  running.out = open("/dev/null", O_RDONLY | O_CLOEXEC); // finish reads nothing more
+  box.writeFile(box.dir() + "/release", "");
+  RunResult r = box.finish(running);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(box.exists(box.dir() + "/flash.done"));
+  EXPECT_EQ(box.toolCalls().size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Readers, ClosedOutput,
+                         ::testing::Values(ClosedPipeCase{"ClosedAtOnce", ""},
+                                           ClosedPipeCase{"ClosedAfterTheToolsFirstLine",
+                                                          "erasing\n"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // Ctrl+C during a slow scan reaches the whole process group: the scan
 // tool dies of it, and the run stops without reading the report.

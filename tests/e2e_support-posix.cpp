@@ -89,8 +89,11 @@ bool Sandbox::runUnprivileged() {
   fs::copy_file(VEXOFLASH_PATH, program_);
   fs::permissions(program_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_read |
                                 fs::perms::others_exec);
-  for (const std::string &d : {dir_, binDir(), workDir()})
+  for (const std::string &d : {dir_, binDir()})
     fs::permissions(d, fs::perms::all);
+  // The operator's own working directory, which only they may write.
+  if (chown(workDir().c_str(), 65534, 65534) != 0)
+    return false;
   dropRoot_ = true;
   return true;
 }

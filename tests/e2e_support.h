@@ -90,7 +90,8 @@ public:
 
   // From now on, runs are made as an ordinary user: as root, the run drops
   // to user and group 65534 (nobody), with a copy of vexoflash in the
-  // sandbox and the sandbox open to that user, so that file permissions
+  // sandbox, the sandbox open to that user and the working directory its
+  // own, so that file permissions
   // hold for it as they do for an operator who is not root. False when
   // that user could not reach the sandbox (a private TMPDIR), and on
   // Windows.

@@ -70,6 +70,12 @@ int runVexoflash(int argc, char **argv) {
   const char *image2 = argv[3];
   if (!commandsPossible(address, image1, image2))
     return usageExit;
+  // Whoever else may write here could plant a link or a FIFO under a report
+  // name, or swap the scan report, after any check made on the names.
+  if (workingDirectoryWritableByOthers()) {
+    std::printf("ERROR: The working directory is writable by other users!\n");
+    return usageExit;
+  }
   // Two runs in one directory would share the reports and could write the
   // same slot at once. A directory that cannot be locked at all does not
   // stop an update.

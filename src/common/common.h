@@ -73,6 +73,10 @@ int runWithShell(const char *command);
 int toolStatusFromSystem(int systemResult);
 
 // The working directory (workdir-*.cpp).
+// True when users other than its owner may write to it, and so plant a
+// link or a FIFO under a report name, or swap a report, between the checks
+// and the shell's redirection. False when it cannot be examined.
+bool workingDirectoryWritableByOthers();
 // An exclusive lock on it, taken without waiting and held, by this process
 // and the tool commands it starts, until the last of them ends.
 enum class DirLock { held, busy, unavailable };

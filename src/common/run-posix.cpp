@@ -30,4 +30,9 @@ void prepareToolRuns() {
   // Inherited from a caller that ignores SIGCHLD, SIG_IGN makes the wait
   // inside std::system fail, and every tool status would read as -1.
   (void)std::signal(SIGCHLD, SIG_DFL);
+  // The tool's standard error is this run's standard output. A log reader
+  // that goes away must not kill the tool halfway through a write, nor this
+  // run before it reports the outcome: ignored here, the shell and the tool
+  // inherit it, and a write to the closed pipe fails instead.
+  (void)std::signal(SIGPIPE, SIG_IGN);
 }

@@ -1,32 +1,67 @@
-// The working directory: its lock and the tool reports in it.
+// The working directory: who may write to it, its lock and the tool
+// reports in it.
 #include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "common/common.h"
 
 namespace {
 
-// The locked directory, open until the process ends.
-int lockedDirectory = -1;
+// The working directory, opened once and kept open until the process ends:
+// what is examined is what is locked, and the shell's relative names
+// resolve in it. Not close-on-exec: the shell and the tool inherit the
+// descriptor, so the lock lasts while a tool still writes, even if this
+// process dies.
+int workingDirectory() {
+  static const int dir = open(".", O_RDONLY | O_DIRECTORY); // NOLINT(android-cloexec-open)
+  return dir;
+}
+
+// A group that holds the owner alone: the owner's primary group, with no
+// members listed in the group database (a user private group).
+bool isPrivateGroupOf(uid_t owner, gid_t group) {
+  const passwd *user = getpwuid(owner);
+  if (user == nullptr || user->pw_gid != group)
+    return false;
+  const ::group *entry = getgrgid(group);
+  return entry != nullptr && (entry->gr_mem == nullptr || entry->gr_mem[0] == nullptr);
+}
+
+// With an access ACL, the group bits of the mode are its mask: named users
+// and groups may write whenever the mask lets them.
+bool hasAccessAcl(int dir) {
+  return fgetxattr(dir, "system.posix_acl_access", nullptr, 0) > 0;
+}
 
 } // namespace
 
+bool workingDirectoryWritableByOthers() {
+  struct stat st {};
+  int dir = workingDirectory();
+  if (dir < 0 || fstat(dir, &st) != 0)
+    return false; // as with the lock, an unexaminable directory stops nothing
+  if ((st.st_mode & S_IWOTH) != 0)
+    return true; // sticky or not: others can still create the report names
+  if ((st.st_mode & S_IWGRP) == 0)
+    return false;
+  if (hasAccessAcl(dir))
+    return true;
+  return st.st_gid != 0 && !isPrivateGroupOf(st.st_uid, st.st_gid);
+}
+
 DirLock lockWorkingDirectory() {
-  // Not close-on-exec: the shell and the tool inherit the descriptor, so
-  // the lock lasts while a tool still writes, even if this process dies.
-  int dir = open(".", O_RDONLY | O_DIRECTORY); // NOLINT(android-cloexec-open)
+  int dir = workingDirectory();
   if (dir < 0)
     return DirLock::unavailable;
-  if (flock(dir, LOCK_EX | LOCK_NB) == 0) {
-    lockedDirectory = dir;
+  if (flock(dir, LOCK_EX | LOCK_NB) == 0)
     return DirLock::held;
-  }
-  bool busy = errno == EWOULDBLOCK;
-  (void)close(dir);
-  return busy ? DirLock::busy : DirLock::unavailable;
+  return errno == EWOULDBLOCK ? DirLock::busy : DirLock::unavailable;
 }
 
 bool isRegularOrAbsent(const char *name) {

@@ -65,6 +65,12 @@ DirLock createLockObject(const std::wstring &name) {
 
 } // namespace
 
+// The directory's ACL is not examined on Windows: who may write there is
+// the administrator's to set.
+bool workingDirectoryWritableByOthers() {
+  return false;
+}
+
 DirLock lockWorkingDirectory() {
   // A named mutex per directory. Its handle is inheritable, so cmd.exe and
   // the tool keep the name alive while a tool still writes, even if this
