@@ -35,6 +35,7 @@ while IFS= read -r text; do
 done <<'MESSAGES'
 USAGE: vexoflash <bootloader register address> <image 1 file> <image 2 file>
 is too long for the tool command!
+ERROR: The working directory is writable by other users!
 ERROR: Another vexoflash run is using this directory!
 ERROR: busscan.out is not a regular file!
 Bootloader register address
