@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "app/app.h"
+#include "app/audit.h"
 #include "common/common.h"
 #include "flash/flash.h"
 #include "query/query.h"
@@ -15,7 +15,8 @@ constexpr int notCompletedExit = 1;
 
 // Every command this run may need must be possible before any of them
 // runs: a refused flash after a scan would leave the operator half done.
-bool commandsPossible(const char *address, const char *image1, const char *image2) {
+// Returns why the arguments are refused, or nullptr.
+const char *argumentsRefusal(const char *address, const char *image1, const char *image2) {
   const char *const names[] = {"Bootloader register address", "Image 1 file name",
                                "Image 2 file name"};
   const char *const arguments[] = {address, image1, image2};
@@ -23,7 +24,7 @@ bool commandsPossible(const char *address, const char *image1, const char *image
     if (!argumentIsPassable(arguments[i])) {
       std::printf("ERROR: %s holds characters that cannot be passed safely to the tool command!\n",
                   names[i]);
-      return false;
+      return "argument-not-passable";
     }
   }
   char command[lineSize];
@@ -34,9 +35,10 @@ bool commandsPossible(const char *address, const char *image1, const char *image
     tooLong = names[1];
   else if (!buildFlashCommand(command, address, image2))
     tooLong = names[2];
-  if (tooLong != nullptr)
-    std::printf("ERROR: %s is too long for the tool command!\n", tooLong);
-  return tooLong == nullptr;
+  if (tooLong == nullptr)
+    return nullptr;
+  std::printf("ERROR: %s is too long for the tool command!\n", tooLong);
+  return "argument-too-long";
 }
 
 // The shell would write through a link (as root, over its target), block
@@ -49,6 +51,73 @@ bool reportsAreRegularFiles() {
     }
   }
   return true;
+}
+
+int refuse(AuditRecord &record, const char *reason) {
+  record.outcome = "refused";
+  record.reason = reason;
+  return usageExit;
+}
+
+// The update itself, once the command line is complete: the checks, the
+// scan, the level and the flash. Notes what happened in record.
+int runUpdate(const char *address, const char *image1, const char *image2, char *prvLvl,
+              AuditRecord &record) {
+  if (const char *reason = argumentsRefusal(address, image1, image2); reason != nullptr)
+    return refuse(record, reason);
+  // Whoever else may write here could plant a link or a FIFO under a report
+  // name, or swap the scan report, after any check made on the names.
+  if (workingDirectoryWritableByOthers()) {
+    std::printf("ERROR: The working directory is writable by other users!\n");
+    return refuse(record, "directory-writable-by-others");
+  }
+  // Two runs in one directory would share the reports and could write the
+  // same slot at once. A directory that cannot be locked at all does not
+  // stop an update.
+  if (lockWorkingDirectory() == DirLock::busy) {
+    std::printf("ERROR: Another vexoflash run is using this directory!\n");
+    return refuse(record, "directory-busy");
+  }
+  if (!reportsAreRegularFiles())
+    return refuse(record, "report-not-regular");
+
+  // The device runs one image; the other slot is the one to write.
+  bool interrupted = false;
+  char image = scanForImage(address, &interrupted);
+  if (interrupted) {
+    (void)std::fputs(notCompleted, stdout);
+    record.outcome = "not-completed";
+    return notCompletedExit;
+  }
+  const char *imageFile = nullptr;
+  switch (image) {
+  case '1':
+    imageFile = image2;
+    break;
+  case '2':
+    imageFile = image1;
+    break;
+  default:
+    std::printf("Vexo3 device not found.\n");
+    record.outcome = "not-found";
+    return notFoundExit;
+  }
+  readFirmwareLevel(prvLvl);
+  record.running = image;
+  record.level = prvLvl;
+  FlashReport flash;
+  int result = vexoUpdate(address, imageFile, prvLvl, &flash);
+  if (flash.ran) {
+    record.outcome = flash.outcome;
+    record.image = imageFile;
+    record.status = flash.status;
+    record.advice = flash.advice;
+  } else {
+    (void)refuse(record, "argument-too-long"); // ruled out by the checks above
+  }
+  if (traceMode)
+    std::printf("vexoUpdate() return code:  %d.\n", result);
+  return result;
 }
 
 } // namespace
@@ -65,49 +134,11 @@ int runVexoflash(int argc, char **argv) {
   }
   if (argc == 5 && std::strcmp(argv[4], "DEBUG") == 0)
     traceMode = true;
-  const char *address = argv[1];
-  const char *image1 = argv[2];
-  const char *image2 = argv[3];
-  if (!commandsPossible(address, image1, image2))
-    return usageExit;
-  // Whoever else may write here could plant a link or a FIFO under a report
-  // name, or swap the scan report, after any check made on the names.
-  if (workingDirectoryWritableByOthers()) {
-    std::printf("ERROR: The working directory is writable by other users!\n");
-    return usageExit;
-  }
-  // Two runs in one directory would share the reports and could write the
-  // same slot at once. A directory that cannot be locked at all does not
-  // stop an update.
-  if (lockWorkingDirectory() == DirLock::busy) {
-    std::printf("ERROR: Another vexoflash run is using this directory!\n");
-    return usageExit;
-  }
-  if (!reportsAreRegularFiles())
-    return usageExit;
-
-  // The device runs one image; the other slot is the one to write.
-  bool interrupted = false;
-  char image = scanForImage(address, &interrupted);
-  if (interrupted) {
-    (void)std::fputs(notCompleted, stdout);
-    return notCompletedExit;
-  }
-  const char *imageFile = nullptr;
-  switch (image) {
-  case '1':
-    imageFile = image2;
-    break;
-  case '2':
-    imageFile = image1;
-    break;
-  default:
-    std::printf("Vexo3 device not found.\n");
-    return notFoundExit;
-  }
-  readFirmwareLevel(prvLvl);
-  int result = vexoUpdate(address, imageFile, prvLvl);
-  if (traceMode)
-    std::printf("vexoUpdate() return code:  %d.\n", result);
-  return result;
+  AuditRecord record;
+  record.address = argv[1];
+  record.exitCode = runUpdate(argv[1], argv[2], argv[3], prvLvl, record);
+  // The record follows the run's last message, wherever both are read.
+  (void)std::fflush(stdout);
+  writeAuditRecord(record);
+  return record.exitCode;
 }

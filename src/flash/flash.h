@@ -3,10 +3,20 @@
 
 extern const char levelThreshold[]; // "0x61"
 
+// What a flash run did, for the audit record.
+struct FlashReport {
+  bool ran = false;              // the flash command ran
+  int status = 0;                // the tool status as traced, before folding
+  const char *outcome = nullptr; // updated, up-to-date, failed, not-completed or not-found
+  const char *advice = nullptr;  // "DC" or "AC" after an update
+};
+
 // Runs the flash command for imageFile, prints the outcome and, after an
 // update, the power-cycle advice; returns 0, 1, 2 or 171 (111 when the
 // command would not fit, which the entry point rules out beforehand).
-int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl);
+// Fills report, when given, with what the run did.
+int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
+               FlashReport *report = nullptr);
 
 // The last decimal digit of number as written in decimal (-1 gives 1).
 int getDigit(int number);

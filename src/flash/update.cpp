@@ -17,11 +17,14 @@ int compareLevels(const char *prvLvl) {
 }
 
 // Levels above "0x61", as text, take effect after a DC power cycle.
-void printPowerCycleAdvice(const char *prvLvl) {
-  if (compareLevels(prvLvl) < 0)
+// Returns the advice given, "DC" or "AC".
+const char *printPowerCycleAdvice(const char *prvLvl) {
+  if (compareLevels(prvLvl) < 0) {
     std::printf("DC power cycle the system for the update to take effect.\n");
-  else
-    std::printf("AC power cycle the system for the update to take affect.\n");
+    return "DC";
+  }
+  std::printf("AC power cycle the system for the update to take affect.\n");
+  return "AC";
 }
 
 // Statuses 0 to 4 and 255 are the tool's own; others keep their last digit.
@@ -33,10 +36,13 @@ int foldStatus(int status) {
 
 } // namespace
 
-int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl) {
+int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
+               FlashReport *report) {
   char command[lineSize] = {};
   int status = 0;
   int result = 1;
+  FlashReport ignored;
+  FlashReport &done = report != nullptr ? *report : ignored;
 
   if (!buildFlashCommand(command, address, imageFile)) {
     std::printf("ERROR: Flash command is too long!\n");
@@ -46,6 +52,9 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl) {
   status = runToolCommand(command);
   if (status == toolAbnormalEnd)
     status = 255; // a tool that did not end by itself did not complete
+  done.ran = true;
+  done.status = status;
+  done.outcome = "not-completed";
   if (traceMode) {
     std::printf("VxTool return code:  %d\n", status);
     std::printf("PowerCycle:%s prvLvl:%s\n", levelThreshold, prvLvl);
@@ -57,24 +66,29 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl) {
   switch (status) {
   case 0:
     std::printf("Vexo found and firmware updated.\n");
-    printPowerCycleAdvice(prvLvl);
+    done.advice = printPowerCycleAdvice(prvLvl);
+    done.outcome = "updated";
     result = 0;
     break;
   case 1:
     std::printf("No Vexos found in the system.\n");
     std::printf("Firmware was not flashed.\n");
+    done.outcome = "not-found";
     result = 171;
     break;
   case 2:
     std::printf("Vexo firmware update error - Vexo found but update failed.\n");
+    done.outcome = "failed";
     result = status;
     break;
   case 3:
     // Windows-1252: 0x96 is an en dash, 0x92 a right single quote.
     std::printf("Vexo Silicon ID Error \x96 Vexo found but the silicon ID didn\x92t match file.\n");
+    done.outcome = "failed";
     break;
   case 4:
     std::printf("Vexo Found and Firmware level is up-to-date. No flashing required.\n");
+    done.outcome = "up-to-date";
     result = 0;
     break;
   case 255:

@@ -1,0 +1,201 @@
+// The audit record: its escaping, and exactly one record per run past the
+// usage check, with what the run did, read through the writer seam.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "app/audit.h"
+#include "common/common.h"
+#include "table.h"
+#include "unit_support.h"
+
+namespace {
+
+NAMED_ROWS
+
+struct ValueCase {
+  const char *name;
+  std::string value;
+  std::string written;
+};
+
+class AuditValue : public ::testing::TestWithParam<ValueCase> {};
+
+TEST_P(AuditValue, CannotSplitOrForgeARecord) {
+  AuditRecord record;
+  record.outcome = "not-found";
+  record.exitCode = 171;
+  record.address = GetParam().value.c_str();
+  EXPECT_EQ(formatAuditRecord(record, {"0", "root", "/var/lib/vexoflash"}),
+            "outcome=not-found exit=171 address=" + GetParam().written +
+                " uid=0 user=root dir=/var/lib/vexoflash");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, AuditValue,
+    ::testing::Values(ValueCase{"Plain", "0x50", "0x50"}, ValueCase{"Empty", "", R"("")"},
+                      ValueCase{"Space", "img 1.bin", R"("img 1.bin")"},
+                      ValueCase{"QuoteAndBackslash", R"(a"b\c)", R"("a\"b\\c")"},
+                      ValueCase{"EqualsSign", "a=b", R"("a=b")"},
+                      ValueCase{"LineFeedAndForgedKey", "x\noutcome=updated",
+                                R"("x\x0Aoutcome=updated")"},
+                      ValueCase{"ControlAndHighBytes", "\t\x7F\x96", R"("\x09\x7F\x96")"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// What the writer received, record by record.
+struct Written {
+  AuditSeverity severity;
+  std::string text;
+};
+std::vector<Written> written;
+
+void captureRecord(AuditSeverity severity, const std::string &text) {
+  written.push_back({severity, text});
+}
+
+struct RunCase {
+  const char *name;
+  std::vector<std::string> args;
+  std::string report;
+  std::vector<int> statuses; // the scan's, then the flash's
+  std::string record;        // up to the caller's pairs; empty: no record
+  AuditSeverity severity;
+  bool flashLogIsADirectory = false;
+};
+
+class AuditOfARun : public UnitTest, public ::testing::WithParamInterface<RunCase> {
+protected:
+  void SetUp() override {
+    UnitTest::SetUp();
+    written.clear();
+    auditWriter = captureRecord;
+  }
+  void TearDown() override {
+    auditWriter = writeToSystemLog;
+    UnitTest::TearDown();
+  }
+};
+
+TEST_P(AuditOfARun, OneRecordPerRun) {
+  const RunCase &row = GetParam();
+  writeReport(row.report);
+  scriptedTool.statuses.assign(row.statuses.begin(), row.statuses.end());
+  if (row.flashLogIsADirectory)
+    std::filesystem::create_directory(flashLogName);
+  std::vector<std::string> args{"vexoflash"};
+  args.insert(args.end(), row.args.begin(), row.args.end());
+  std::vector<char *> argv;
+  for (std::string &a : args)
+    argv.push_back(a.data());
+  int exitCode = -99;
+  (void)captureOutput([&] { exitCode = runVexoflash(static_cast<int>(argv.size()), argv.data()); });
+  if (row.record.empty()) {
+    EXPECT_TRUE(written.empty());
+    return;
+  }
+  ASSERT_EQ(written.size(), 1u);
+  const std::string &text = written[0].text;
+  EXPECT_EQ(text.substr(0, text.find(" uid=")), row.record);
+  EXPECT_NE(text.find(" exit=" + std::to_string(exitCode) + " "), std::string::npos);
+  EXPECT_EQ(written[0].severity, row.severity);
+  AuditCaller caller = auditCaller();
+  EXPECT_NE(text.find(" uid=" + caller.uid), std::string::npos);
+  EXPECT_FALSE(caller.dir.empty());
+}
+
+const std::string report1 = "Reserved bytes  = 0x01\nFirmware level  = 0x62\n";
+const std::string report2 = "Reserved bytes  = 0x02\nFirmware level  = 0x60\n";
+const std::vector<std::string> args = {"0x50", "one.bin", "two.bin"};
+const std::string ran1 = "address=0x50 running=1 level=0x62 image=two.bin status=";
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, AuditOfARun,
+    ::testing::Values(
+        RunCase{"Usage", {"0x50", "one.bin"}, report1, {}, "", AuditSeverity::error},
+        RunCase{"Updated",
+                args,
+                report1,
+                {0, 0},
+                "outcome=updated exit=0 " + ran1 + "0 advice=DC",
+                AuditSeverity::notice},
+        RunCase{"UpdatedAcFromImage2",
+                args,
+                report2,
+                {0, 10},
+                "outcome=updated exit=0 address=0x50 running=2 level=0x60 image=one.bin status=10 "
+                "advice=AC",
+                AuditSeverity::notice},
+        RunCase{"UpToDate",
+                args,
+                report1,
+                {0, 4},
+                "outcome=up-to-date exit=0 " + ran1 + "4",
+                AuditSeverity::notice},
+        RunCase{"UpdateError",
+                args,
+                report1,
+                {0, 12},
+                "outcome=failed exit=2 " + ran1 + "12",
+                AuditSeverity::error},
+        RunCase{"SiliconId",
+                args,
+                report1,
+                {0, 3},
+                "outcome=failed exit=1 " + ran1 + "3",
+                AuditSeverity::error},
+        RunCase{"ToolKilled",
+                args,
+                report1,
+                {0, toolAbnormalEnd},
+                "outcome=not-completed exit=1 " + ran1 + "255",
+                AuditSeverity::error},
+        RunCase{"UnknownStatus",
+                args,
+                report1,
+                {0, 7},
+                "outcome=not-completed exit=1 " + ran1 + "7",
+                AuditSeverity::error},
+        RunCase{"NoDeviceAtFlash",
+                args,
+                report1,
+                {0, 1},
+                "outcome=not-found exit=171 " + ran1 + "1",
+                AuditSeverity::error},
+        RunCase{"ScanInterrupted",
+                args,
+                report1,
+                {toolAbnormalEnd},
+                "outcome=not-completed exit=1 address=0x50",
+                AuditSeverity::error},
+        RunCase{"NoImage",
+                args,
+                "Firmware level  = 0x62\n",
+                {1},
+                "outcome=not-found exit=171 address=0x50",
+                AuditSeverity::error},
+        RunCase{"NoLevelLine",
+                args,
+                "Reserved bytes  = 0x01\n",
+                {0, 0},
+                "outcome=updated exit=0 address=0x50 running=1 level=\"\" image=two.bin status=0 "
+                "advice=AC",
+                AuditSeverity::notice},
+        RunCase{"TooLong",
+                {"0x50", "one.bin", std::string(215, 'f')},
+                report1,
+                {},
+                "outcome=refused reason=argument-too-long exit=111 address=0x50",
+                AuditSeverity::warning},
+        RunCase{"ReportNotRegular",
+                args,
+                report1,
+                {},
+                "outcome=refused reason=report-not-regular exit=111 address=0x50",
+                AuditSeverity::warning,
+                true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
