@@ -88,6 +88,7 @@ TEST_P(AuditOfARun, OneRecordPerRun) {
   std::vector<std::string> args{"vexoflash"};
   args.insert(args.end(), row.args.begin(), row.args.end());
   std::vector<char *> argv;
+  argv.reserve(args.size());
   for (std::string &a : args)
     argv.push_back(a.data());
   int exitCode = -99;
