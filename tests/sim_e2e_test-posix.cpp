@@ -96,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "Slot 2 now holds level 0x62", "", 1, 2},
         // A folder that does not exist holds no lock file: the scan reads a
         // fresh device, and the flash cannot keep what it wrote.
-        ToolCase{"ScanOfAStateInNoFolder", "VXTOOL_SIM_STATE=none/x.state vxtool -i2cp 0x50", "",
-                 0, "Reserved bytes  = 0x01", "", 0, 0},
+        ToolCase{"ScanOfAStateInNoFolder", "VXTOOL_SIM_STATE=none/x.state vxtool -i2cp 0x50", "", 0,
+                 "Reserved bytes  = 0x01", "", 0, 0},
         ToolCase{"FlashOfAStateInNoFolder", "VXTOOL_SIM_STATE=none/x.state " + flash2, "", 2,
                  "the device state could not be kept: none/x.state.new-", "", 0, 0},
         ToolCase{"BadImageSlot", "vxtool --make-image 3 0x62", "", 5, "", "bad slot '3'", 0, 0},

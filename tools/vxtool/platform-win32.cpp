@@ -37,9 +37,9 @@ bool replaceFile(const std::string &from, const std::string &to) {
   if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0)
     return true;
   DWORD error = GetLastError();
-  errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT
+  errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND     ? ENOENT
           : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? EACCES
-                                                                              : EIO;
+                                                                             : EIO;
   return false;
 }
 

@@ -98,9 +98,9 @@ bool powerCycle(Device &device);
 
 // Faults asked for in the environment.
 struct Faults {
-  bool absent = false;  // VXTOOL_SIM_ABSENT: no device answers
-  int flashStatus = -1; // VXTOOL_SIM_STATUS: the flash command's exit status
-  int flashSignal = 0;  // VXTOOL_SIM_SIGNAL: the flash command dies by it
+  bool absent = false;     // VXTOOL_SIM_ABSENT: no device answers
+  int flashStatus = -1;    // VXTOOL_SIM_STATUS: the flash command's exit status
+  int flashSignal = 0;     // VXTOOL_SIM_SIGNAL: the flash command dies by it
   unsigned long delay = 0; // VXTOOL_SIM_DELAY: milliseconds a scan or a flash takes
 };
 bool readFaults(Faults &faults, std::string &why);
