@@ -1,6 +1,8 @@
 // Whole update runs against the simulated vxtool: the device it keeps
 // answers the scan, takes the image and remembers the result, so a run
 // sees what the run before it did.
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,35 @@ TEST_F(SimRun, StateFileFromTheEnvironment) {
   EXPECT_FALSE(box.exists(work(stateFile)));
 }
 
+// Two flashes of one slot at once, slowed so that they overlap: one
+// writes, the other finds the slot written, and the state is whole with
+// no temporary file left beside it.
+TEST_F(SimRun, TwoFlashesAtOnceWriteTheSlotOnce) {
+  ScopedEnv env("VXTOOL_SIM_DELAY", "0.5");
+  const std::vector<std::string> flash{"-i2cp", "0x50", "-q", "-f", image2};
+  Running first = box.startProgram(VXSIM_TOOL, flash);
+  Running second = box.startProgram(VXSIM_TOOL, flash);
+  RunResult results[] = {box.finish(first), box.finish(second)};
+  std::sort(std::begin(results), std::end(results),
+            [](const RunResult &a, const RunResult &b) { return a.exitCode < b.exitCode; });
+  EXPECT_EQ(results[0].exitCode, flashWritten) << results[0].out << results[1].out;
+  EXPECT_EQ(results[1].exitCode, flashUpToDate) << results[0].out << results[1].out;
+  EXPECT_NE(results[1].out.find("Slot 2 already holds level 0x62; nothing to write.\n"
+                                "It was written since the last power cycle"),
+            std::string::npos)
+      << results[1].out;
+
+  Device written;
+  written.pending = 2;
+  written.levels[1] = 0x62;
+  EXPECT_EQ(box.readText(work(stateFile)), formatDevice(written));
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(box.workDir()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{image1, image2, stateFile, lockPathOf(stateFile)}));
+}
+
 TEST_P(Fault, EndsAsTheDeviceAnswersAndLeavesItAlone) {
   const FaultCase &c = GetParam();
   ScopedEnv env(c.envName, c.envValue);
@@ -85,6 +116,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FaultCase{"UpToDate", nullptr, "", "level1 = 0x62\nlevel2 = 0x62\n", standard, "",
                   flashRun("0x62", image2, upToDate), 0},
+        FaultCase{"UpToDateOnASlowDevice", "VXTOOL_SIM_DELAY", "0.1",
+                  "level1 = 0x62\nlevel2 = 0x62\n", standard, "",
+                  flashRun("0x62", image2, upToDate), 0},
+        FaultCase{"BadDelay", "VXTOOL_SIM_DELAY", "1e3", "", standard, "",
+                  scanEcho("0x50") +
+                      "vxtool: VXTOOL_SIM_DELAY='1e3': expected seconds from 0 to 3600, such as "
+                      "0.5\n" +
+                      toolUsage + notFound,
+                  171},
         FaultCase{"SlotToWriteHoldsTheLevel", nullptr, "", "level2 = 0x62\npending = 2\n", standard,
                   "", flashRun("0x60", image2, upToDate), 0},
         FaultCase{"SiliconIdMismatch", nullptr, "", "", withExtra, makeImage(2, 0x62, 0x1234),

@@ -118,15 +118,22 @@ bool loadDevice(const std::string &path, Device &device, std::string &why) {
 }
 
 bool saveDevice(const std::string &path, const Device &device, std::string &why) {
-  // Written beside the state and renamed over it, so that a tool killed
-  // halfway never leaves half a state file.
-  std::string temp = path + ".new";
-  std::string text = formatDevice(device);
-  std::FILE *file = std::fopen(temp.c_str(), "w");
+  // Written beside the state (a rename stays on one file system) and
+  // renamed over it, so that a tool killed halfway never leaves half a
+  // state file. The name is this process's own: a file left by a run
+  // killed before its rename is never taken for ours.
+  std::string prefix = path + ".new-" + std::to_string(processId());
+  std::string temp = prefix;
+  std::FILE *file = createNewFile(temp);
+  for (int n = 1; file == nullptr && errno == EEXIST && n < 100; n++) {
+    temp = prefix + "-" + std::to_string(n);
+    file = createNewFile(temp);
+  }
   if (file == nullptr) {
     why = temp + ": " + std::strerror(errno);
     return false;
   }
+  std::string text = formatDevice(device);
   bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   ok = std::fclose(file) == 0 && ok;
   if (!ok || !replaceFile(temp, path)) {
@@ -154,6 +161,7 @@ bool loadDeviceOrSay(const std::string &path, Device &device) {
 }
 
 int runPowerCycle(const std::string &state) {
+  StateLock lock(state);
   Device device;
   if (!loadDeviceOrSay(state, device))
     return internalStatus;

@@ -4,12 +4,17 @@
 
 namespace {
 
+// The write takes the command's delay, a quarter per progress line; each
+// line reaches the file as it is printed, so one interrupted shows how far
+// the write got.
 int writeSlot(const std::string &state, Device &device, const Image &image, int target,
-              const Faults &faults) {
+              const Faults &faults, const Pace &pace) {
   std::size_t size = image.payload.size();
   std::printf("Erasing slot %d ... done\n", target);
-  for (int quarter = 1; quarter <= 4; quarter++) {
+  for (unsigned quarter = 1; quarter <= 4; quarter++) {
+    pace.until(quarter, 4);
     std::printf("Writing slot %d: %zu of %zu bytes\n", target, size * quarter / 4, size);
+    std::fflush(stdout);
     if (quarter == 2 && faults.flashSignal != 0) {
       dieBySignal(faults.flashSignal);
       std::printf("Signal %d did not end the tool.\n", faults.flashSignal);
@@ -34,15 +39,16 @@ int writeSlot(const std::string &state, Device &device, const Image &image, int 
   return flashWritten;
 }
 
-} // namespace
-
-int runFlash(const std::string &state, unsigned long address, const char *file,
-             const Faults &faults) {
+int flashImage(const std::string &state, unsigned long address, const char *file,
+               const Faults &faults, const Pace &pace) {
   std::printf("vxtool: simulated Vexo3 programmer\n");
   if (faults.flashStatus >= 0) {
     std::printf("Simulated fault: flash status %d; nothing was written.\n", faults.flashStatus);
     return faults.flashStatus;
   }
+  // Held from the read of the state to its save: two flashes at once
+  // would both find the slot to write and both write it.
+  StateLock lock(state);
   Device device;
   if (!loadDeviceOrSay(state, device))
     return internalStatus;
@@ -91,5 +97,16 @@ int runFlash(const std::string &state, unsigned long address, const char *file,
       std::printf("It was written since the last power cycle and boots at the next.\n");
     return flashUpToDate;
   }
-  return writeSlot(state, device, image, target, faults);
+  return writeSlot(state, device, image, target, faults, pace);
+}
+
+} // namespace
+
+// Every answer, written or not, takes the delay.
+int runFlash(const std::string &state, unsigned long address, const char *file,
+             const Faults &faults) {
+  Pace pace(faults.delay);
+  int status = flashImage(state, address, file, faults, pace);
+  pace.until(1, 1);
+  return status;
 }

@@ -3,11 +3,17 @@
 #include "sim.h"
 
 int runScan(const std::string &state, unsigned long address, const Faults &faults) {
+  Pace pace(faults.delay);
   Device device;
-  if (!loadDeviceOrSay(state, device))
-    return internalStatus;
+  {
+    StateLock lock(state);
+    if (!loadDeviceOrSay(state, device))
+      return internalStatus;
+  }
   std::printf("vxtool: simulated Vexo3 programmer\n");
   std::printf("Scanning for a Vexo3 bootloader at %s ...\n", hexByte(address).c_str());
+  std::fflush(stdout);
+  pace.until(1, 1);
   if (faults.absent || address != device.address) {
     std::printf("No Vexo3 answered at %s.\n", hexByte(address).c_str());
     return flashNoDevice;

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,18 +80,42 @@ std::string statePath();
 bool loadDevice(const std::string &path, Device &device, std::string &why);
 // loadDevice, saying why on standard error when it fails.
 bool loadDeviceOrSay(const std::string &path, Device &device);
+// Writes a new state file beside the old one, under a name of its own,
+// and renames it over the old one. Callers hold the StateLock.
 bool saveDevice(const std::string &path, const Device &device, std::string &why);
+// The file locked while a command reads or changes the state at path.
+// The lock is not taken on the state file itself: each save renames a
+// new file over it, so a run waiting on the old file would get a lock
+// nobody else takes, and Windows cannot rename over a file held open.
+// This file is never replaced or removed, and it exists (made empty) even
+// for a fresh device, which has no state file to lock.
+inline std::string lockPathOf(const std::string &state) {
+  return state + ".lock";
+}
 // A power cycle: the device boots the slot written last. False, and the
 // device unchanged, when nothing was written since the last one.
 bool powerCycle(Device &device);
 
 // Faults asked for in the environment.
 struct Faults {
-  bool absent = false;  // VXTOOL_SIM_ABSENT: no device answers
-  int flashStatus = -1; // VXTOOL_SIM_STATUS: the flash command's exit status
-  int flashSignal = 0;  // VXTOOL_SIM_SIGNAL: the flash command dies by it
+  bool absent = false;     // VXTOOL_SIM_ABSENT: no device answers
+  int flashStatus = -1;    // VXTOOL_SIM_STATUS: the flash command's exit status
+  int flashSignal = 0;     // VXTOOL_SIM_SIGNAL: the flash command dies by it
+  unsigned long delay = 0; // VXTOOL_SIM_DELAY: milliseconds a scan or a flash takes
 };
 bool readFaults(Faults &faults, std::string &why);
+
+// The time a device command takes: until(part, parts) waits until that
+// share of the delay has passed since the command started.
+class Pace {
+public:
+  explicit Pace(unsigned long delay) : start_(std::chrono::steady_clock::now()), delay_(delay) {}
+  void until(unsigned long part, unsigned long parts) const;
+
+private:
+  std::chrono::steady_clock::time_point start_;
+  unsigned long delay_;
+};
 
 // The device commands; each prints its report or progress to standard
 // output and returns the exit status.
@@ -102,5 +129,24 @@ int runPowerCycle(const std::string &state);
 // file, the way a tool killed in the middle of a write would; on Windows
 // with the matching NTSTATUS code (0xC000013A, as Ctrl+C, for most).
 void dieBySignal(int signal);
-// Renames from over to, replacing it.
+// Renames from over to, replacing it; errno says why not.
 bool replaceFile(const std::string &from, const std::string &to);
+// Creates the file name for writing in text mode, failing (errno EEXIST)
+// when it exists; nullptr with errno set when it cannot.
+std::FILE *createNewFile(const std::string &name);
+unsigned long processId();
+
+// Waits for and holds the lock of the state file at path (its lockPathOf
+// file) while it lives. Where the lock file cannot be opened or locked,
+// the command goes on without it: a folder where it cannot be made is one
+// where no run can save a state either.
+class StateLock {
+public:
+  explicit StateLock(const std::string &state);
+  ~StateLock();
+  StateLock(const StateLock &) = delete;
+  StateLock &operator=(const StateLock &) = delete;
+
+private:
+  std::intptr_t handle_ = -1; // a descriptor, or a HANDLE on Windows
+};
