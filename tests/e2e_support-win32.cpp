@@ -1,10 +1,11 @@
 // End-to-end support on Windows: the fake tool is a compiled program
-// copied into the sandbox, and vexoflash runs through CreateProcess.
+// copied into the sandbox, and vexoflash runs through CreateProcessW, with
+// a wide command line as a console hands it over.
 #include "e2e_support.h"
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <filesystem>
 #include <io.h>
@@ -62,18 +63,40 @@ std::string quoteForCommandLine(const std::string &arg) {
   return quoted + "\"";
 }
 
-// This process's environment with PATH replaced, as CreateProcess wants
-// it: NUL-terminated entries and one more NUL.
-std::string environmentWithPath(const std::string &path) {
-  std::string block;
-  char *strings = GetEnvironmentStringsA();
-  for (const char *entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1)
-    if (_strnicmp(entry, "PATH=", 5) != 0)
-      block.append(entry, std::strlen(entry) + 1);
-  FreeEnvironmentStringsA(strings);
-  block.append("PATH=").append(path);
-  block += '\0';
-  block += '\0';
+// Text as wide characters: valid UTF-8 as UTF-8, so that a test can name
+// characters the ANSI code page lacks; any other bytes as the ANSI code
+// page's, as CreateProcessA would take them.
+std::wstring widen(const std::string &text) {
+  auto size = static_cast<int>(text.size());
+  UINT codePage = CP_UTF8;
+  DWORD flags = MB_ERR_INVALID_CHARS;
+  int wideSize = MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
+  if (wideSize == 0) {
+    codePage = CP_ACP;
+    flags = 0;
+    wideSize = MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
+  }
+  std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
+  MultiByteToWideChar(codePage, flags, text.data(), size, wide.data(), wideSize);
+  return wide;
+}
+
+// This process's environment with PATH set to first, then path (this
+// process's PATH when path is empty), as CreateProcessW wants it:
+// NUL-terminated entries and one more NUL.
+std::wstring environmentWithPath(const std::wstring &first, const std::wstring &path) {
+  std::wstring block;
+  std::wstring inherited;
+  wchar_t *strings = GetEnvironmentStringsW();
+  for (const wchar_t *entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+    if (_wcsnicmp(entry, L"PATH=", 5) == 0)
+      inherited = entry + 5;
+    else
+      block.append(entry, std::wcslen(entry) + 1);
+  }
+  FreeEnvironmentStringsW(strings);
+  block.append(L"PATH=").append(first).append(1, L';').append(path.empty() ? inherited : path);
+  block.append(2, L'\0');
   return block;
 }
 
@@ -117,12 +140,11 @@ bool Sandbox::runUnprivileged() {
 
 Running Sandbox::startProgram(const std::string &program, const std::vector<std::string> &args,
                               const std::string &path) const {
-  std::string searchPath = fs::path(binDir()).make_preferred().string() + pathListSeparator +
-                           (path.empty() ? std::getenv("PATH") : path);
-  std::string commandLine = quoteForCommandLine(program);
+  std::wstring commandLine = widen(quoteForCommandLine(program));
   for (const std::string &arg : args)
-    commandLine.append(1, ' ').append(quoteForCommandLine(arg));
-  std::string environment = environmentWithPath(searchPath);
+    commandLine.append(1, L' ').append(widen(quoteForCommandLine(arg)));
+  std::wstring environment =
+      environmentWithPath(fs::path(binDir()).make_preferred().wstring(), widen(path));
 
   // Standard output into a pipe, as in a log; only its write end is
   // inherited.
@@ -133,15 +155,16 @@ Running Sandbox::startProgram(const std::string &program, const std::vector<std:
       !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0))
     throw std::runtime_error("CreatePipe failed");
   HANDLE err = inheritableFile(dir_ + "/stderr");
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = writeEnd;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                environment.data(), workDir().c_str(), &startup, &process);
+  BOOL started = CreateProcessW(widen(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                widen(workDir()).c_str(), &startup, &process);
   DWORD error = started ? 0 : GetLastError();
   CloseHandle(writeEnd);
   CloseHandle(err);
