@@ -85,16 +85,14 @@ INSTANTIATE_TEST_SUITE_P(Codes, AbnormalScan,
                          ::testing::Values(AbnormalCase{"ControlC", 0xC000013A},
                                            AbnormalCase{"AccessViolation", 0xC0000005},
                                            AbnormalCase{"FailFast", 0xC0000409},
-                                           AbnormalCase{"DebuggerEnded", 0x40010004},
-                                           AbnormalCase{"Wx86Breakpoint", 0x4000001E}),
+                                           AbnormalCase{"DebuggerEnded", 0x40010004}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Codes, AbnormalFlash,
                          ::testing::Values(AbnormalCase{"ControlC", 0xC000013A},
                                            AbnormalCase{"AccessViolation", 0xC0000005},
                                            AbnormalCase{"FailFast", 0xC0000409},
-                                           AbnormalCase{"DebuggerEnded", 0x40010004},
-                                           AbnormalCase{"Wx86Breakpoint", 0x4000001E}),
+                                           AbnormalCase{"DebuggerEnded", 0x40010004}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // The C runtime hands the program its arguments in the ANSI code page, and

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cwchar>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <io.h>
@@ -68,35 +68,29 @@ std::string quoteForCommandLine(const std::string &arg) {
 // page's, as CreateProcessA would take them.
 std::wstring widen(const std::string &text) {
   auto size = static_cast<int>(text.size());
-  UINT codePage = CP_UTF8;
-  DWORD flags = MB_ERR_INVALID_CHARS;
-  int wideSize = MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
-  if (wideSize == 0) {
-    codePage = CP_ACP;
-    flags = 0;
-    wideSize = MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
-  }
-  std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
-  MultiByteToWideChar(codePage, flags, text.data(), size, wide.data(), wideSize);
+  UINT codePage =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0) > 0
+          ? CP_UTF8
+          : CP_ACP;
+  std::wstring wide(
+      static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)),
+      L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
   return wide;
 }
 
-// This process's environment with PATH set to first, then path (this
-// process's PATH when path is empty), as CreateProcessW wants it:
-// NUL-terminated entries and one more NUL.
-std::wstring environmentWithPath(const std::wstring &first, const std::wstring &path) {
-  std::wstring block;
-  std::wstring inherited;
-  wchar_t *strings = GetEnvironmentStringsW();
-  for (const wchar_t *entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
-    if (_wcsnicmp(entry, L"PATH=", 5) == 0)
-      inherited = entry + 5;
-    else
-      block.append(entry, std::wcslen(entry) + 1);
-  }
-  FreeEnvironmentStringsW(strings);
-  block.append(L"PATH=").append(first).append(1, L';').append(path.empty() ? inherited : path);
-  block.append(2, L'\0');
+// This process's environment with PATH replaced, as CreateProcess wants
+// it: NUL-terminated entries and one more NUL.
+std::string environmentWithPath(const std::string &path) {
+  std::string block;
+  char *strings = GetEnvironmentStringsA();
+  for (const char *entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1)
+    if (_strnicmp(entry, "PATH=", 5) != 0)
+      block.append(entry, std::strlen(entry) + 1);
+  FreeEnvironmentStringsA(strings);
+  block.append("PATH=").append(path);
+  block += '\0';
+  block += '\0';
   return block;
 }
 
@@ -140,11 +134,12 @@ bool Sandbox::runUnprivileged() {
 
 Running Sandbox::startProgram(const std::string &program, const std::vector<std::string> &args,
                               const std::string &path) const {
+  std::string searchPath = fs::path(binDir()).make_preferred().string() + pathListSeparator +
+                           (path.empty() ? std::getenv("PATH") : path);
   std::wstring commandLine = widen(quoteForCommandLine(program));
   for (const std::string &arg : args)
     commandLine.append(1, L' ').append(widen(quoteForCommandLine(arg)));
-  std::wstring environment =
-      environmentWithPath(fs::path(binDir()).make_preferred().wstring(), widen(path));
+  std::string environment = environmentWithPath(searchPath);
 
   // Standard output into a pipe, as in a log; only its write end is
   // inherited.
@@ -162,9 +157,9 @@ Running Sandbox::startProgram(const std::string &program, const std::vector<std:
   startup.hStdOutput = writeEnd;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessW(widen(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                                widen(workDir()).c_str(), &startup, &process);
+  BOOL started =
+      CreateProcessW(widen(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                     environment.data(), widen(workDir()).c_str(), &startup, &process);
   DWORD error = started ? 0 : GetLastError();
   CloseHandle(writeEnd);
   CloseHandle(err);
