@@ -53,14 +53,18 @@ struct PassableCase {
   bool passable;
 };
 
-class ArgumentIsPassable : public ::testing::TestWithParam<PassableCase> {};
+class AppendArgument : public ::testing::TestWithParam<PassableCase> {};
 
-TEST_P(ArgumentIsPassable, RefusesWhatCmdWouldExpandOrSplit) {
-  EXPECT_EQ(argumentIsPassable(GetParam().argument.c_str()), GetParam().passable);
+TEST_P(AppendArgument, RefusesWhatCmdWouldExpandOrSplit) {
+  char command[lineSize] = "vxtool ";
+  EXPECT_EQ(appendArgument(command, GetParam().argument.c_str()), GetParam().passable);
+  if (!GetParam().passable) {
+    EXPECT_STREQ(command, "vxtool ");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Arguments, ArgumentIsPassable,
+    Arguments, AppendArgument,
     ::testing::Values(
         PassableCase{"Empty", "", true}, PassableCase{"CmdSyntax", "a&b|c<d>e^f(g) ;,=", true},
         PassableCase{"Backslashes", "C:\\fw dir\\", true},
@@ -70,5 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
         PassableCase{"CarriageReturn", "a\rb", false}, PassableCase{"Tab", "a\tb", false},
         PassableCase{"Byte01", "\x01", false}, PassableCase{"Byte1F", "\x1F", false}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// An argument the wide command line does not hold cannot be checked
+// against it: refused.
+TEST(ArgumentIsPassable, RefusesAPositionTheCommandLineLacks) {
+  EXPECT_FALSE(argumentIsPassable(0, "x"));
+  EXPECT_FALSE(argumentIsPassable(1000, "x"));
+}
 
 } // namespace platform_cases

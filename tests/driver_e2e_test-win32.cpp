@@ -1,7 +1,9 @@
 // The driver on Windows: the lock on the working directory, a named kernel
 // object whose handle the tool commands inherit, holds while a tool still
-// writes, even after vexoflash itself was ended.
+// writes, even after vexoflash itself was ended; and cmd.exe is kept from
+// looking for the tool in the working directory.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -42,6 +44,17 @@ TEST_F(Driver, LockHeldWhileAToolWritesEvenAfterVexoflashEnded) {
   RunResult fourth = box.run({"0x50", "one.bin", "two.bin"});
   EXPECT_EQ(fourth.exitCode, 0);
   EXPECT_EQ(box.toolCalls().size(), 4u);
+}
+
+// cmd.exe would run a vxtool.bat from the working directory before the
+// tool on PATH, unless its environment holds this variable: the scan and
+// the flash both run with it. (wine's cmd.exe ignores it.)
+TEST_F(Driver, ToolCommandsKeepTheWorkingDirectoryOutOfTheSearch) {
+  ASSERT_EQ(std::getenv("NoDefaultCurrentDirectoryInExePath"), nullptr);
+  box.setScanReport(report1);
+  RunResult r = box.run({"0x50", "one.bin", "two.bin"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(box.readFile(box.dir() + "/tool.env"), "1\n1\n");
 }
 
 } // namespace

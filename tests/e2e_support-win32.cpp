@@ -1,5 +1,6 @@
 // End-to-end support on Windows: the fake tool is a compiled program
-// copied into the sandbox, and vexoflash runs through CreateProcess.
+// copied into the sandbox, and vexoflash runs through CreateProcessW, with
+// a wide command line as a console hands it over.
 #include "e2e_support.h"
 
 #include <cstdint>
@@ -62,6 +63,22 @@ std::string quoteForCommandLine(const std::string &arg) {
   return quoted + "\"";
 }
 
+// Text as wide characters: valid UTF-8 as UTF-8, so that a test can name
+// characters the ANSI code page lacks; any other bytes as the ANSI code
+// page's, as CreateProcessA would take them.
+std::wstring widen(const std::string &text) {
+  auto size = static_cast<int>(text.size());
+  UINT codePage =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0) > 0
+          ? CP_UTF8
+          : CP_ACP;
+  std::wstring wide(
+      static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)),
+      L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+  return wide;
+}
+
 // This process's environment with PATH replaced, as CreateProcess wants
 // it: NUL-terminated entries and one more NUL.
 std::string environmentWithPath(const std::string &path) {
@@ -119,9 +136,9 @@ Running Sandbox::startProgram(const std::string &program, const std::vector<std:
                               const std::string &path) const {
   std::string searchPath = fs::path(binDir()).make_preferred().string() + pathListSeparator +
                            (path.empty() ? std::getenv("PATH") : path);
-  std::string commandLine = quoteForCommandLine(program);
+  std::wstring commandLine = widen(quoteForCommandLine(program));
   for (const std::string &arg : args)
-    commandLine.append(1, ' ').append(quoteForCommandLine(arg));
+    commandLine.append(1, L' ').append(widen(quoteForCommandLine(arg)));
   std::string environment = environmentWithPath(searchPath);
 
   // Standard output into a pipe, as in a log; only its write end is
@@ -133,15 +150,16 @@ Running Sandbox::startProgram(const std::string &program, const std::vector<std:
       !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0))
     throw std::runtime_error("CreatePipe failed");
   HANDLE err = inheritableFile(dir_ + "/stderr");
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = writeEnd;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                environment.data(), workDir().c_str(), &startup, &process);
+  BOOL started =
+      CreateProcessW(widen(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                     environment.data(), widen(workDir()).c_str(), &startup, &process);
   DWORD error = started ? 0 : GetLastError();
   CloseHandle(writeEnd);
   CloseHandle(err);

@@ -54,7 +54,9 @@ public:
   // of "kill" makes the tool kill itself with SIGKILL (on Windows: end
   // with the NTSTATUS code of Ctrl+C, 0xC000013A); "hold" makes it create
   // <part>.started in dir() and wait, up to ten seconds, for dir()/release.
-  // Scripts are POSIX shell text, run only where there is one.
+  // Scripts are POSIX shell text, run only where there is one. On Windows
+  // each call also adds a line to dir()/tool.env: the value of
+  // NoDefaultCurrentDirectoryInExePath in its environment, or "unset".
   void installFakeTool() const;
   void setScanReport(const std::string &bytes);
   void setScanStatus(const std::string &status);
@@ -67,7 +69,9 @@ public:
 
   // Runs vexoflash with args in workDir(), PATH = binDir(), then path
   // (the test process's PATH when path is empty), its standard output a
-  // pipe, as in a log.
+  // pipe, as in a log. On Windows the command line is wide, as a console
+  // gives it: an argument that is valid UTF-8 goes as UTF-8, any other as
+  // bytes of the ANSI code page.
   RunResult run(const std::vector<std::string> &args, const std::string &path = "") const;
   // Runs another program the same way (the simulated tool by hand).
   RunResult runProgram(const std::string &program, const std::vector<std::string> &args) const;

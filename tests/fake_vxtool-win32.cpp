@@ -1,7 +1,8 @@
 // The fake vxtool of the end-to-end tests on Windows, installed as
 // bin\vxtool.exe in a sandbox: it records its arguments as the C runtime
-// parsed them, writes the report set for the call to standard output,
-// byte for byte, and exits with the status set for it.
+// parsed them, and whether cmd.exe was told to keep the current directory
+// out of its search for commands; it writes the report set for the call
+// to standard output, byte for byte, and exits with the status set for it.
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -39,6 +40,9 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; i++)
     call << argv[i] << '\0';
   call.close();
+  const char *noCurrentDirectory = std::getenv("NoDefaultCurrentDirectoryInExePath");
+  std::ofstream(box / "tool.env", std::ios::binary | std::ios::app)
+      << (noCurrentDirectory != nullptr ? noCurrentDirectory : "unset") << '\n';
 
   std::string part = argc == 3 ? "scan" : "flash";
   if (fs::exists(box / (part + ".script"))) {

@@ -1,5 +1,6 @@
 // The tool status on Windows: std::system gives cmd.exe's exit code, which
-// is the tool's; an abnormal end is an NTSTATUS code, a negative int.
+// is the tool's; an abnormal end is an NTSTATUS code, 0x40000000 or above
+// read as unsigned (informational, warning and error severity).
 #include <climits>
 
 #include <gtest/gtest.h>
@@ -18,7 +19,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SystemCase{"CmdNotStarted", -1, -1}, SystemCase{"Zero", 0, 0},
                       SystemCase{"Four", 4, 4}, SystemCase{"Exit255", 255, 255},
                       SystemCase{"CmdNotRecognized", 9009, 9009},
-                      SystemCase{"Large", INT_MAX, INT_MAX},
+                      SystemCase{"BelowSeverity", 0x3FFFFFFF, 0x3FFFFFFF},
+                      SystemCase{"Informational", 0x40000000, toolAbnormalEnd},
+                      SystemCase{"DebuggerEnded", 0x40010004, toolAbnormalEnd},
+                      SystemCase{"Wx86Breakpoint", 0x4000001E, toolAbnormalEnd},
+                      SystemCase{"Large", INT_MAX, toolAbnormalEnd},
+                      SystemCase{"Breakpoint", ntStatus(0x80000003), toolAbnormalEnd},
                       SystemCase{"ControlC", ntStatus(0xC000013A), toolAbnormalEnd},
                       SystemCase{"AccessViolation", ntStatus(0xC0000005), toolAbnormalEnd},
                       SystemCase{"FailFast", ntStatus(0xC0000409), toolAbnormalEnd},
@@ -33,6 +39,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
                                            ShellCase{"exit 14", 14},
                                            ShellCase{"no-such-tool-here 2>NUL", 9009},
                                            ShellCase{"cmd /c exit -1073741510", toolAbnormalEnd},
+                                           ShellCase{"cmd /c exit 1073807364", toolAbnormalEnd},
                                            ShellCase{"cmd /c exit -1073741819", toolAbnormalEnd}));
 
 } // namespace platform_cases

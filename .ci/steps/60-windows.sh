@@ -27,7 +27,7 @@ echo "--- windows: workflow $(($(date +%s) - started)) s"
 
 echo "--- windows: the DLLs vexoflash.exe imports"
 x86_64-w64-mingw32-objdump -p "$build/vexoflash.exe" | sed -n 's/^\tDLL Name: //p' | tee "$work/dlls"
-if grep -viE '^(kernel32|advapi32|msvcrt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$' "$work/dlls"; then
+if grep -viE '^(kernel32|advapi32|msvcrt|shell32|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$' "$work/dlls"; then
   echo "FAIL: vexoflash.exe needs a DLL beyond the system's own" >&2
   exit 1
 fi

@@ -21,7 +21,7 @@ const char *argumentsRefusal(const char *address, const char *image1, const char
                                "Image 2 file name"};
   const char *const arguments[] = {address, image1, image2};
   for (int i = 0; i < 3; i++) {
-    if (!argumentIsPassable(arguments[i])) {
+    if (!argumentIsPassable(i + 1, arguments[i])) {
       std::printf("ERROR: %s holds characters that cannot be passed safely to the tool command!\n",
                   names[i]);
       return "argument-not-passable";

@@ -58,9 +58,10 @@ inline constexpr int toolAbnormalEnd = -2;
 
 // What differs between platforms, one file each (*-posix.cpp, *-win32.cpp).
 //
-// The shell (quote-*.cpp): whether an argument can be handed to it safely
-// at all, and appending it as one word, bound-checked as appendText is.
-bool argumentIsPassable(const char *argument);
+// The shell (quote-*.cpp): whether the argument at position (1 to 3) of
+// the command line can be handed to it safely at all, as the user gave it,
+// and appending an argument as one word, bound-checked as appendText is.
+bool argumentIsPassable(int position, const char *argument);
 bool appendArgument(char *command, const char *argument);
 
 // The runner (run-*.cpp): prepareToolRuns readies the process once, before

@@ -23,7 +23,7 @@ bool putQuoted(char *command, std::size_t &len, const char *word) {
 } // namespace
 
 // Single quotes take every byte literally, so any argument can be passed.
-bool argumentIsPassable(const char * /*argument*/) {
+bool argumentIsPassable(int /*position*/, const char * /*argument*/) {
   return true;
 }
 

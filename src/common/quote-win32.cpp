@@ -2,8 +2,14 @@
 // inside double quotes, expands !NAME! when delayed expansion is on, ends
 // the command at a line feed, and cannot take a " inside a quoted word
 // safely: arguments with those are refused. Anything else is pasted as it
-// is when every byte is plain, else wrapped in double quotes.
+// is when every byte is plain, else wrapped in double quotes. An argument
+// that the C runtime could not take over exactly from the wide command
+// line is refused too.
 #include <cstring>
+#include <string>
+#include <windows.h>
+
+#include <shellapi.h>
 
 #include "common/common.h"
 
@@ -35,9 +41,8 @@ bool putQuoted(char *command, std::size_t &len, const char *word) {
   return putByte(command, len, '"');
 }
 
-} // namespace
-
-bool argumentIsPassable(const char *argument) {
+// False for the bytes that no quoting makes safe for cmd.exe.
+bool cmdCanTake(const char *argument) {
   for (const char *p = argument; *p != '\0'; p++) {
     auto c = static_cast<unsigned char>(*p);
     if (c < 0x20 || c == '"' || c == '%' || c == '!')
@@ -46,8 +51,43 @@ bool argumentIsPassable(const char *argument) {
   return true;
 }
 
+// True when bytes are exactly the ANSI code page's form of wide. The C
+// runtime makes argv through that code page with best fit: a character
+// it lacks becomes a look-alike (a full-width 2 becomes 2, an omega O) or
+// '?', and the tool would be handed another file than the one named. A
+// UTF-8 code page takes neither the flag nor the default character; it
+// fails on a lone surrogate instead.
+bool isExactAnsiForm(const wchar_t *wide, const char *bytes) {
+  UINT codePage = GetACP();
+  bool utf8 = codePage == CP_UTF8;
+  BOOL usedDefault = FALSE;
+  std::size_t length = std::strlen(bytes);
+  std::string ansi(length + 1, '\0'); // a longer form does not fit: 0
+  int size = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide,
+                                 -1, ansi.data(), static_cast<int>(length + 1), nullptr,
+                                 utf8 ? nullptr : &usedDefault);
+  return size > 0 && usedDefault == FALSE && static_cast<std::size_t>(size) == length + 1 &&
+         std::strcmp(ansi.c_str(), bytes) == 0;
+}
+
+} // namespace
+
+bool argumentIsPassable(int position, const char *argument) {
+  if (!cmdCanTake(argument))
+    return false;
+  // The argument as the user gave it, from the wide command line; when
+  // that cannot be had, nothing is sure and the run stops.
+  int count = 0;
+  LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr)
+    return false;
+  bool exact = position > 0 && position < count && isExactAnsiForm(wide[position], argument);
+  (void)LocalFree(wide);
+  return exact;
+}
+
 bool appendArgument(char *command, const char *argument) {
-  if (!argumentIsPassable(argument))
+  if (!cmdCanTake(argument))
     return false; // no quoting makes it safe: never build such a command
   if (isPlainWord(argument, plainPunctuation))
     return appendText(command, argument);

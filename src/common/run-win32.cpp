@@ -19,10 +19,13 @@ BOOL WINAPI outlastConsoleInterrupt(DWORD event) {
 
 int toolStatusFromSystem(int systemResult) {
   // -1: cmd.exe could not be started. A process that ended abnormally
-  // (an access violation 0xC0000005, Ctrl+C 0xC000013A ...) exits with
-  // its NTSTATUS code, a negative int: left to the digit fold,
-  // 0xC000013A would read as "updated".
-  if (systemResult < -1)
+  // exits with an NTSTATUS code: 0x40000000 and above, of informational,
+  // warning or error severity (a debugger's end 0x40010004, a breakpoint
+  // 0x80000003, Ctrl+C 0xC000013A ...). Left to the digit fold,
+  // 0xC000013A would read as "updated", 0x40010004 as up to date.
+  if (systemResult == -1)
+    return -1;
+  if (static_cast<DWORD>(systemResult) >= 0x40000000UL)
     return toolAbnormalEnd;
   return systemResult;
 }
@@ -35,4 +38,9 @@ int runWithShell(const char *command) {
 
 void prepareToolRuns() {
   (void)SetConsoleCtrlHandler(outlastConsoleInterrupt, TRUE);
+  // cmd.exe looks for a command in the current directory before PATH,
+  // unless its environment holds this variable: a vxtool.bat planted in
+  // the working directory would run instead of the tool. cmd.exe and the
+  // tool inherit it.
+  (void)_putenv_s("NoDefaultCurrentDirectoryInExePath", "1");
 }
