@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "common/common.h"
+#include "common/quote.h"
 #include "platform_cases.h"
 
 namespace platform_cases {

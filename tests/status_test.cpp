@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/common.h"
+#include "common/run.h"
 #include "platform_cases.h"
 
 namespace platform_cases {

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "common/common.h"
+#include "common/run.h"
 
 ScriptedTool scriptedTool;
 

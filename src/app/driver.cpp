@@ -4,14 +4,13 @@
 #include "app/app.h"
 #include "app/audit.h"
 #include "common/common.h"
+#include "common/quote.h"
+#include "common/run.h"
+#include "common/workdir.h"
 #include "flash/flash.h"
 #include "query/query.h"
 
 namespace {
-
-constexpr int usageExit = 111;
-constexpr int notFoundExit = 171;
-constexpr int notCompletedExit = 1;
 
 // Every command this run may need must be possible before any of them
 // runs: a refused flash after a scan would leave the operator half done.

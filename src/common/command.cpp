@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "common/common.h"
+#include "common/quote.h"
 
 bool putByte(char *command, std::size_t &len, char c) {
   if (len + 1 >= lineSize)

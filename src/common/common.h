@@ -22,22 +22,10 @@ extern const char flashRedirect[];  // " 2>&1 > flash.out"
 extern const char fileError[];      // report cannot be opened
 extern const char notCompleted[];   // the update did not complete
 
-// Command building. Every append checks the bound of the 256-byte buffer
-// and refuses, keeping the old text, rather than truncate: a cut
-// command could flash the wrong file.
+// Appends text to the command, checking the bound of the 256-byte buffer:
+// on overflow the old text stays and the result is false, rather than a
+// cut command that could flash the wrong file.
 bool appendText(char *command, const char *text);
-// Bounded writes at position len of a command buffer, for the builders and
-// the platform quoting: false, with nothing written, when the byte and the
-// NUL after it would not fit.
-bool putByte(char *command, std::size_t &len, char c);
-bool putText(char *command, std::size_t &len, const char *text);
-// Writes text at the end of command with put; on overflow the old text
-// stays and the result is false.
-using PutText = bool (*)(char *command, std::size_t &len, const char *text);
-bool appendWith(char *command, PutText put, const char *text);
-// True when word is not empty and holds only ASCII letters, digits and
-// bytes of punctuation: a word the platform's shell takes as it is.
-bool isPlainWord(const char *word, const char *punctuation);
 
 // The scan and flash commands. Each clears the buffer first; false means
 // the command would not fit in 255 characters, and the buffer is empty.
@@ -56,36 +44,9 @@ extern ToolRunner toolRunner;
 // tool status 255; after the scan it ends the run.
 inline constexpr int toolAbnormalEnd = -2;
 
-// What differs between platforms, one file each (*-posix.cpp, *-win32.cpp).
-//
-// The shell (quote-*.cpp): whether the argument at position (1 to 3) of
-// the command line can be handed to it safely at all, as the user gave it,
-// and appending an argument as one word, bound-checked as appendText is.
-bool argumentIsPassable(int position, const char *argument);
-bool appendArgument(char *command, const char *argument);
-
-// The runner (run-*.cpp): prepareToolRuns readies the process once, before
-// any tool runs; runWithShell runs one command line through the system
-// shell and returns the tool status: the exit code, toolAbnormalEnd, or -1
-// when the shell could not be started; toolStatusFromSystem turns
-// std::system's result into that status.
-void prepareToolRuns();
-int runWithShell(const char *command);
-int toolStatusFromSystem(int systemResult);
-
-// The working directory (workdir-*.cpp).
-// True when users other than its owner may write to it, and so plant a
-// link or a FIFO under a report name, or swap a report, between the checks
-// and the shell's redirection. False when it cannot be examined.
-bool workingDirectoryWritableByOthers();
-// An exclusive lock on it, taken without waiting and held, by this process
-// and the tool commands it starts, until the last of them ends.
-enum class DirLock { held, busy, unavailable };
-DirLock lockWorkingDirectory();
-// False when name exists and is not a regular file (a link, a directory,
-// a FIFO, a device ...).
-bool isRegularOrAbsent(const char *name);
-// Creates or empties the report file as the redirection would, without
-// following a link or waiting on a FIFO; true when it now is an empty
-// regular file.
-bool emptyReportFile(const char *name);
+// Exit codes: the outcome as a calling script reads it.
+inline constexpr int successExit = 0;      // updated, or already up to date
+inline constexpr int notCompletedExit = 1; // the update did not complete
+inline constexpr int updateErrorExit = 2;  // the device was found, writing failed
+inline constexpr int usageExit = 111;      // usage, or refused before anything ran
+inline constexpr int notFoundExit = 171;   // no device, or no image found

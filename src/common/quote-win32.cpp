@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include "common/common.h"
+#include "common/quote.h"
 
 namespace {
 

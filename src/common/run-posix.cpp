@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include "common/common.h"
+#include "common/run.h"
 
 int toolStatusFromSystem(int systemResult) {
   if (systemResult == -1)

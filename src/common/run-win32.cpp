@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "common/common.h"
+#include "common/run.h"
 
 namespace {
 

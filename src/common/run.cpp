@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "common/common.h"
+#include "common/run.h"
 
 ToolRunner toolRunner = runWithShell;
 

@@ -9,7 +9,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include "common/common.h"
+#include "common/workdir.h"
 
 namespace {
 

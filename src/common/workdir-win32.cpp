@@ -4,7 +4,7 @@
 #include <string>
 #include <windows.h>
 
-#include "common/common.h"
+#include "common/workdir.h"
 
 namespace {
 

@@ -40,13 +40,13 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
                FlashReport *report) {
   char command[lineSize] = {};
   int status = 0;
-  int result = 1;
+  int result = notCompletedExit;
   FlashReport ignored;
   FlashReport &done = report != nullptr ? *report : ignored;
 
   if (!buildFlashCommand(command, address, imageFile)) {
     std::printf("ERROR: Flash command is too long!\n");
-    return 111;
+    return usageExit;
   }
   std::printf("Flashing Vexo.\n");
   status = runToolCommand(command);
@@ -68,18 +68,18 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
     std::printf("Vexo found and firmware updated.\n");
     done.advice = printPowerCycleAdvice(prvLvl);
     done.outcome = "updated";
-    result = 0;
+    result = successExit;
     break;
   case 1:
     std::printf("No Vexos found in the system.\n");
     std::printf("Firmware was not flashed.\n");
     done.outcome = "not-found";
-    result = 171;
+    result = notFoundExit;
     break;
   case 2:
     std::printf("Vexo firmware update error - Vexo found but update failed.\n");
     done.outcome = "failed";
-    result = status;
+    result = updateErrorExit;
     break;
   case 3:
     // Windows-1252: 0x96 is an en dash, 0x92 a right single quote.
@@ -89,7 +89,7 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
   case 4:
     std::printf("Vexo Found and Firmware level is up-to-date. No flashing required.\n");
     done.outcome = "up-to-date";
-    result = 0;
+    result = successExit;
     break;
   case 255:
     (void)std::fputs(notCompleted, stdout);

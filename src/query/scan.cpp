@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "common/common.h"
+#include "common/workdir.h"
 #include "query/query.h"
 
 const char imageKey[] = "Reserved bytes  =";
