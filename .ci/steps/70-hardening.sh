@@ -6,6 +6,7 @@ set -euo pipefail
 . scripts/prereqs.sh
 need_build_tools
 need readelf binutils
+need x86_64-w64-mingw32-objdump binutils-mingw-w64-x86-64
 need dpkg-shlibdeps dpkg-dev
 need file file
 need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
@@ -93,7 +94,7 @@ elf_row() { # elf_row NAME FILE
     cet="no note; main: endbr64"
     [ "$v" = yes ] || cet=NO
   else
-    cet="no note (stripped)"
+    cet="no note; stripped"
   fi
   printf '%-10s %-4s %-6s %-9s %-16s %-44s %s\n' "$1" "$pie" "$relro" "$now" "$ssp" "$fortified" "$cet"
 }
