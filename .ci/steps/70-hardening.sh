@@ -96,7 +96,7 @@ elf_row() { # elf_row NAME FILE
   else
     cet="no note; stripped"
   fi
-  printf '%-10s %-4s %-6s %-9s %-16s %-44s %s\n' "$1" "$pie" "$relro" "$now" "$ssp" "$fortified" "$cet"
+  printf '%-10s %-4s %-6s %-9s %-16s %-23s %s\n' "$1" "$pie" "$relro" "$now" "$ssp" "$cet" "$fortified"
 }
 
 pe_row() { # pe_row NAME FILE
@@ -118,8 +118,8 @@ pe_row() { # pe_row NAME FILE
 }
 
 echo "--- hardening: Linux (readelf, objdump; CET start files: $start_file)"
-printf '%-10s %-4s %-6s %-9s %-16s %-44s %s\n' binary PIE RELRO BIND_NOW "stack protector" \
-  "fortified calls" CET
+printf '%-10s %-4s %-6s %-9s %-16s %-23s %s\n' binary PIE RELRO BIND_NOW "stack protector" CET \
+  "fortified calls"
 elf_row release build/release/vexoflash
 elf_row package "$work/deb/usr/bin/vexoflash"
 echo "--- hardening: Windows (x86_64-w64-mingw32-objdump -p)"
