@@ -1,6 +1,7 @@
 # The manual page renders without warnings and names every outcome; the
 # install and the Debian package hold what an operator needs and nothing
-# else; lintian finds no error in the package.
+# else; lintian finds no error in the package, and no hardening tag even
+# among its informational ones (-I).
 set -euo pipefail
 . scripts/prereqs.sh
 need groff groff-base
@@ -119,6 +120,10 @@ status=0
   { echo "FAIL: the packaged vexoflash did not print its usage (status $status)" >&2; exit 1; }
 zcat "$work/deb/usr/share/man/man8/vexoflash.8.gz" | cmp - docs/vexoflash.8
 
-echo "--- lintian"
-lintian --fail-on error "$deb"
+echo "--- lintian -I"
+lintian -I --fail-on error "$deb" | tee "$work/lintian.txt"
+if grep -q ' hardening-' "$work/lintian.txt"; then
+  echo "FAIL: the packaged program lacks hardening (cmake/Hardening.cmake)" >&2
+  exit 1
+fi
 echo "package checks passed"
