@@ -220,7 +220,7 @@ def vexoflash_describe(record):
 
 def vexoflash_next_wave(hostvars, hosts):
     """The number of the wave that starts: one past the last one noted."""
-    waves = [hostvars[h].get("__vexoflash_wave", {}).get("number", 0) for h in hosts]
+    waves = [int(hostvars[h].get("__vexoflash_wave", {}).get("number", 0)) for h in hosts]
     return max(waves, default=0) + 1
 
 
@@ -253,7 +253,12 @@ def vexoflash_rollout(hostvars, hosts, wave, max_fail_percentage, check_mode=Fal
     untouched = [e["host"] for e in by_outcome.get("not-touched", [])]
 
     def listed(outcome):
-        return [f"  {e['host']}: {vexoflash_describe(e)}" for e in by_outcome.get(outcome, [])]
+        lines = []
+        for entry in by_outcome.get(outcome, []):
+            said = (ADVICE.get(entry["advice"], "no power-cycle advice") if outcome == "updated"
+                    else vexoflash_describe(entry))
+            lines.append(f"  {entry['host']}: {said}")
+        return lines
 
     updated = by_outcome.get("updated", [])
     current = [e["host"] for e in by_outcome.get("up-to-date", [])]
