@@ -174,6 +174,11 @@ vexoflash=/nonexistent/vexoflash run_case "no program" - 0 1 \
 case_args=(-e "vexoflash_workdir=$work/new" -e "vexoflash_tool_dir=$work")
 run_case "no vxtool" - 0 1 "Not found on this host: vxtool; nothing was changed"
 [ ! -e "$work/new" ] || { echo "FAIL: a working directory was made without vexoflash or vxtool"; failures=$((failures + 1)); }
+case_args=(-e "vexoflash_image1=$work/none.vx3")
+case_report=(outcome=failed exit_status=null "message=No such image file on the control node: $work/none.vx3; nothing was changed.")
+run_case "no image" - 0 1 "No such image file on the control node: $work/none.vx3; nothing was changed."
+case_args=(-e "vexoflash_report=$work/none/report.json")
+run_case "no report folder" - 0 1 "vexoflash_report: no folder $work/none on the control node."
 address=$(printf '0x%0230d' 50)
 run_case "refused call" ok 0 1 \
   "vexoflash failed with exit status 111: ERROR: Bootloader register address is too long for the tool command!"

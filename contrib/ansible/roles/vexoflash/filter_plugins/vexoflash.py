@@ -149,7 +149,8 @@ def read_output(rc, stdout, stderr, images):
     if record["outcome"] != "updated":
         record["image_written"] = None
     record["message"] = " ".join(said) or "no outcome message"
-    record["tool_output"] = " ".join(tool + [l for l in stderr.split("\n") if l.strip()]) or None
+    tool += [line for line in stderr.split("\n") if line.strip()]
+    record["tool_output"] = " ".join(tool) or None
     return record
 
 
@@ -167,8 +168,9 @@ def vexoflash_scan(result, images):
         running = int(image)
         level = _text(report_level(result.get("stdout", "")))
         written = list(images)[2 - running]
-        message = (f"The device runs image {running} at firmware level {level}; a real run would"
-                   f" write {written} (image {3 - running}) unless that slot already holds its level.")
+        message = (f"The device runs image {running} at firmware level {level}; a real run"
+                   f" would write {written} (image {3 - running}) unless that slot already"
+                   " holds its level.")
         return _record("would-update", message, running_image=running, level_before=level,
                        image_written=written)
     said = [line for line in result.get("stderr", "").split("\n") if line.strip()]
