@@ -2,7 +2,9 @@
 # Runs contrib/ansible/vexoflash.yml against localhost (local connection)
 # with a simulated vxtool, and checks how each vexoflash outcome shows in
 # Ansible: an update is "changed", an up-to-date device "ok", no device and
-# every other failure "failed" with vexoflash's message.
+# every other failure "failed" with vexoflash's message; and what the fleet
+# report says of it. One update runs through the README's playbook for one
+# host, which includes the role without waves.
 #
 #   tests/ansible/check-playbook.sh [BUILD_DIR]
 #
@@ -36,46 +38,64 @@ export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
 export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
 export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
 
+# The README's playbook for one host.
+awk '/^<!-- one-host.yml -->$/ { f = 1; next } f && /^```/ { if (n++) exit; next } f' README.md >"$work/one-host.yml"
+
 failures=0
 runs=0
 
 # run_case NAME TASK_STATUS CHANGED FAILED TEXT...
 #   TASK_STATUS: what the "Update the Vexo3 firmware" task shows, "-" when
 #   it does not show;
-#   CHANGED, FAILED: the recap counts for localhost; TEXT: lines that the
+#   CHANGED, FAILED: the recap counts for $host; TEXT: lines that the
 #   output must hold. The address is $address; extra ansible-playbook
-#   arguments come from the array case_args, and the array case_wrap holds
-#   a command that runs ansible-playbook.
+#   arguments come from the array case_args, the array case_wrap holds
+#   a command that runs ansible-playbook, and case_report the KEY=VALUE
+#   pairs that the fleet report must hold for the host (null for none).
 address=0x50
+playbook=contrib/ansible/vexoflash.yml
+host=localhost
 case_args=()
 case_wrap=()
+case_report=()
 run_case() {
   local name=$1 task=$2 changed=$3 failed=$4
   shift 4
   local log="$work/$name.log" problems=""
   runs=$((runs + 1))
-  "${case_wrap[@]}" ansible-playbook -i localhost, -c local contrib/ansible/vexoflash.yml \
-    -e vexoflash_hosts=localhost \
+  rm -f "$work/report.json"
+  "${case_wrap[@]}" ansible-playbook -i "$host," -c local "$playbook" \
+    -e "vexoflash_hosts=$host" -e "vexoflash_report=$work/report.json" \
     -e "vexoflash_path=$vexoflash" \
     -e "vexoflash_tool_dir=$tool_dir" \
     -e "vexoflash_workdir=$work/host" \
     -e "vexoflash_image1=$image1" -e "vexoflash_image2=$image2" \
     -e "vexoflash_address=$address" "${case_args[@]}" >"$log" 2>&1 || true
+  local report=("${case_report[@]}") who=$host
   address=0x50
+  playbook=contrib/ansible/vexoflash.yml
+  host=localhost
   case_args=()
   case_wrap=()
+  case_report=()
 
   local shown recap
   shown=$(awk '/^TASK \[vexoflash : Update the Vexo3 firmware\]/ { getline; print $1; exit }' "$log")
   [ "$task" = - ] && task="" || task="$task:"
   [ "$shown" = "$task" ] || problems+=" update task shows '$shown', not '$task';"
-  recap=$(grep -E '^localhost +: ' "$log" || true)
+  recap=$(grep -E "^$who +: " "$log" || true)
   [[ "$recap" == *" changed=$changed "* ]] || problems+=" recap is not changed=$changed;"
   [[ "$recap" == *" failed=$failed "* ]] || problems+=" recap is not failed=$failed;"
   local text
   for text in "$@"; do
     grep -qF -- "$text" "$log" || problems+=" no '$text' in the output;"
   done
+  [ ${#report[@]} -eq 0 ] || problems+=$(python3 -c 'import json, sys
+entry = json.load(open(sys.argv[1]))[0]
+for key, want in (pair.split("=", 1) for pair in sys.argv[2:]):
+    got = json.dumps(entry[key]).strip("\"")
+    print("" if got == want else " report holds %s=%s, not %s;" % (key, got, want), end="")
+' "$work/report.json" "${report[@]}" 2>&1)
   if [ -n "$problems" ]; then
     echo "FAIL: $name:$problems"
     sed 's/^/    /' "$log"
@@ -87,23 +107,34 @@ run_case() {
 
 # The cases share one device and one working directory, in this order.
 # The first run also creates the directory and copies both images.
+case_report=(outcome=updated exit_status=0 running_image=1 level_before=0x60
+  image_written=vexo3-image2.vx3 advice=AC "message=Vexo found and firmware updated." wave=1)
 run_case "first update" changed 3 0 \
   "Firmware updated. AC power cycle the system for the update to take affect." \
   '"  localhost: AC power cycle the system for the update to take affect."'
 [ -s "$work/host/busscan.out" ] || { echo "FAIL: no busscan.out left in the working directory"; failures=$((failures + 1)); }
 # The new image runs only after a power cycle: until then a rerun finds it
-# written and changes nothing.
-run_case "rerun before power cycle" ok 0 0 \
+# written and changes nothing. The working directory is made private again.
+chmod 0777 "$work/host"
+case_report=(outcome=up-to-date exit_status=0 running_image=1 image_written=null advice=null
+  "message=Vexo Found and Firmware level is up-to-date. No flashing required.")
+run_case "rerun before power cycle" ok 1 0 \
   "Firmware already up to date; nothing written by this run." \
   "No host was updated by this run, so it advises no power cycle (one advised by an earlier run is still due if not done)."
+[ "$(stat -c '%U %a' "$work/host")" = "root 755" ] || { echo "FAIL: the working directory is not root's with mode 755"; failures=$((failures + 1)); }
 "$tool_dir/vxtool" --power-cycle >/dev/null
-run_case "second update" changed 1 0 \
-  "Firmware updated. DC power cycle the system for the update to take effect."
+playbook=$work/one-host.yml
+host=lab1
+case_wrap=(env "ANSIBLE_ROLES_PATH=$PWD/contrib/ansible/roles")
+run_case "second update, one-host playbook" changed 1 0 \
+  "Firmware updated. DC power cycle the system for the update to take effect." \
+  '"msg": "DC power cycle lab1 before its new firmware runs."'
 "$tool_dir/vxtool" --power-cycle >/dev/null
 run_case "up-to-date" ok 0 0 \
   "Firmware already up to date; nothing written by this run." \
   "No host was updated by this run, so it advises no power cycle"
 address=0x51
+case_report=(outcome=failed exit_status=171 running_image=null level_before=null "message=Vexo3 device not found.")
 run_case "no device" ok 0 1 \
   "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found."
 # vxtool refuses the address on its standard error, which the role passes on.
@@ -112,6 +143,8 @@ run_case "bad address" ok 0 1 \
   "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found. (tool output: vxtool: "
 # The device runs image 1 again, so the image 2 file is the one written.
 case_args=(-e "vexoflash_image2=$work/other-silicon.vx3")
+case_report=(outcome=failed exit_status=1 running_image=1 image_written=null
+  "message=Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file.")
 run_case "silicon ID" ok 1 1 \
   "vexoflash failed with exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file."
 # The tool's warnings follow their commands in vexoflash's output: they
@@ -133,6 +166,11 @@ vexoflash=/nonexistent/vexoflash run_case "no program" - 0 1 \
 case_args=(-e "vexoflash_workdir=$work/new" -e "vexoflash_tool_dir=$work")
 run_case "no vxtool" - 0 1 "Not found on this host: vxtool; nothing was changed"
 [ ! -e "$work/new" ] || { echo "FAIL: a working directory was made without vexoflash or vxtool"; failures=$((failures + 1)); }
+case_args=(-e "vexoflash_image1=$work/none.vx3")
+case_report=(outcome=failed exit_status=null "message=No such image file on the control node: $work/none.vx3; nothing was changed.")
+run_case "no image" - 0 1 "No such image file on the control node: $work/none.vx3; nothing was changed."
+case_args=(-e "vexoflash_report=$work/none/report.json")
+run_case "no report folder" - 0 1 "vexoflash_report: no folder $work/none on the control node."
 address=$(printf '0x%0230d' 50)
 run_case "refused call" ok 0 1 \
   "vexoflash failed with exit status 111: ERROR: Bootloader register address is too long for the tool command!"

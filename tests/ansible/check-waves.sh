@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs contrib/ansible/vexoflash.yml against several local hosts, each with
 # its own simulated device (state file) and working directory, and checks
-# the rollout in waves: a failed canary stops it before the next wave and
-# leaves the other devices untouched; --check only scans; a rerun with the
-# canary fixed, from a directory holding the images under relative names,
+# the rollout in waves and its fleet report: a canary that cannot be
+# reached, or that fails, stops it before the next wave and leaves the
+# other devices untouched; --check only scans; a rerun with the canary
+# fixed, from a directory holding the images under relative names,
 # completes it; a failure in a wave of two stops the rollout after the
 # wave, or, tolerated, lets the next wave run.
 #
@@ -31,9 +32,11 @@ export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_C
 mkdir "$work/images"
 cp tools/images/vexo3-image1.vx3 tools/images/vexo3-image2.vx3 "$work/images/"
 
-# fleet: h1 (the canary, whose silicon ID does not match the images), h2
-# and h4 (fresh devices, running image 1 at level 0x60), h3 (both slots
-# already at the images' level 0x62). lost: h5, where no device answers.
+# fleet: h1 (the canary, whose silicon ID does not match the images, and
+# which cannot be reached with -e canary_unreachable=1: Ansible cannot
+# make its temporary directory there), h2 and h4 (fresh devices, running
+# image 1 at level 0x60), h3 (both slots already at the images' level
+# 0x62). lost: h5, where no device answers.
 hosts=(h1 h2 h3 h4 h5)
 fresh=$'address = 0x50\nsilicon = 0x3A41\nrunning = 1\nlevel1 = 0x60\nlevel2 = 0x60'
 printf '%s\n' "${fresh/0x3A41/0x1234}" >"$work/h1.state"
@@ -52,6 +55,7 @@ printf '%s\n' "$fresh" >"$work/h4.state"
   for host in "${hosts[@]}"; do
     [ "$host" = h5 ] && { echo "    lost:"; echo "      hosts:"; }
     echo "        $host:"
+    [ "$host" = h1 ] && echo "          ansible_remote_tmp: \"{{ '/dev/null/tmp' if canary_unreachable | default(false) else '$work/ansible-tmp' }}\""
     echo "          vexoflash_workdir: $work/$host"
     echo "          vexoflash_environment:"
     echo "            VXTOOL_SIM_STATE: $work/$host.state"
@@ -101,6 +105,17 @@ recap() {
     problems+=" $1 recap is not failed=$2: '$line';"
   fi
 }
+# report FILE HOST KEY=VALUE...: what the fleet report FILE holds for HOST
+# (null for none; KEY^=VALUE: what it starts with).
+report() {
+  problems+=$(python3 -c 'import json, sys
+entry = {e["host"]: e for e in json.load(open(sys.argv[1]))}[sys.argv[2]]
+for key, want in (pair.split("=", 1) for pair in sys.argv[3:]):
+    got = json.dumps(entry[key.rstrip("^")]).strip("\"")
+    if got != want and not (key.endswith("^") and got.startswith(want)):
+        print(" report holds %s for %s, not %s;" % (key, got, want), end="")
+' "$@" 2>&1)
+}
 # update_shows HOST STATUS: what the vexoflash run shows for HOST.
 update_shows() {
   awk '/^TASK \[vexoflash : Update the Vexo3 firmware\]/ { f = 1; next } /^$/ { f = 0 } f' "$log" |
@@ -142,8 +157,36 @@ done_case() {
   fi
 }
 
-# Default waves (h1, then h2, then h3 and h4): the canary fails, the
-# rollout stops before the second wave.
+# Default waves (h1, then h2, then h3 and h4): the canary cannot be
+# reached, the rollout stops before the second wave.
+keep
+play unreachable 2 -e canary_unreachable=1 -e "vexoflash_report=$work/report.json" \
+  -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+expect "Rollout stopped after wave 1: 1 of its 1 host(s) failed (vexoflash_max_fail_percentage is 0)." \
+  '"Failed: 0"' '"Unreachable: 1"' '"  h1: unreachable: Failed to create temporary directory.' \
+  '"Not touched: h2, h3, h4"'
+recap h1 1
+recap h2 -
+report "$work/report.json" h1 outcome=unreachable wave=1 exit_status=null running_image=null \
+  "message^=Failed to create temporary directory."
+report "$work/report.json" h4 outcome=not-touched wave=null message=null
+untouched h1 h2 h3 h4
+done_case "unreachable canary"
+
+# Pipelined, the modules need no temporary directory, but copying the
+# images still does: the canary is lost after its working directory is
+# made, and vexoflash never runs there.
+keep
+ANSIBLE_PIPELINING=1 play "lost canary" 2 -e canary_unreachable=1 \
+  -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+expect '"Unreachable: 1"' '"Not touched: h2, h3, h4"'
+[ -d "$work/h1" ] && [ ! -e "$work/h1/busscan.out" ] || problems+=" vexoflash ran on h1, or nothing did;"
+unchanged h1
+untouched h2 h3 h4
+done_case "canary lost mid-way"
+rm -r "$work/h1"
+
+# The canary reached, but it fails.
 keep
 play stopped 2 -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
   -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
@@ -163,7 +206,7 @@ done_case "stopped rollout"
 # A dry run over every host, h5 without a device: only the scan runs.
 keep
 play check 2 --check -e vexoflash_hosts=all -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
-  -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+  -e "vexoflash_image2=$work/images/vexo3-image2.vx3" -e "vexoflash_report=$work/report.json"
 expect "Check mode: nothing was written; each device was only scanned." \
   "Devices found: 4" \
   "  h1: The device runs image 1 at firmware level 0x60; a real run would write vexo3-image2.vx3 (image 2) unless that slot already holds its level." \
@@ -173,15 +216,19 @@ expect_not "up to date" "up-to-date" "power cycle"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 1 ] || problems+=" not one wave;"
 recap h2 0
 recap h5 1
+report "$work/report.json" h1 outcome=would-update exit_status=null running_image=1 level_before=0x60 \
+  image_written=vexo3-image2.vx3 wave=1
+report "$work/report.json" h5 outcome=failed "message^=No Vexo3 device found: the scan names no running image"
 unchanged h1 h5
 untouched h2 h3 h4
 done_case "check mode"
 
 # The canary fixed, the same rollout again, from the images' directory
-# with relative image names: three waves, h3 already up to date.
+# with relative image and report names: three waves, h3 already up to date.
 sed -i 's/0x1234/0x3A41/' "$work/h1.state"
 keep
-from=$work/images play resumed 0 -e vexoflash_image1=vexo3-image1.vx3 -e vexoflash_image2=vexo3-image2.vx3
+from=$work/images play resumed 0 -e vexoflash_image1=vexo3-image1.vx3 -e vexoflash_image2=vexo3-image2.vx3 \
+  -e vexoflash_report=report.json
 expect "Rollout complete after 3 wave(s)." "Updated, power cycle as advised: 3" \
   "  h1: AC power cycle the system for the update to take affect." \
   "  h4: AC power cycle the system for the update to take affect." "Up to date: h3" "Failed: 0"
@@ -195,6 +242,9 @@ recap h3 0
 update_shows h3 ok
 unchanged h3
 cmp -s "$work/h2/vexo3-image1.vx3" tools/images/vexo3-image1.vx3 || problems+=" image 1 not copied to h2;"
+report "$work/images/report.json" h2 outcome=updated wave=2 exit_status=0 running_image=1 level_before=0x60 \
+  image_written=vexo3-image2.vx3 advice=AC
+report "$work/images/report.json" h3 outcome=up-to-date wave=3 image_written=null advice=null
 done_case "resumed rollout"
 
 # Waves of two, h2 failing in the first: h1 finishes (its new image waits
