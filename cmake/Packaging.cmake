@@ -1,12 +1,15 @@
 # Install rules and the Debian package.
 #
-#   cmake --install build/ci --prefix /usr/local   # program and manual page
-#   cd build/ci && cpack -G DEB                     # vexoflash_<version>_<arch>.deb
+#   cmake --install build/release --prefix /usr/local   # program, manual, docs
+#   cd build/release && cpack -G DEB                     # vexoflash_<version>-1_<arch>.deb
 #
-# The default install is what an operator needs: the program, its manual
-# page and its documentation. Test helpers (a simulated vxtool and the like)
-# must be installed, if at all, with EXCLUDE_FROM_ALL in a component of their
-# own, so that neither the default install nor the package carries them.
+# The default install is what an operator needs: the program (in sbin, an
+# administrator's command with its manual in section 8), its manual page
+# and its documentation. What only the Debian package needs is in the
+# component "debian", left out of the default install. Test helpers (a
+# simulated vxtool and the like) must be installed, if at all, with
+# EXCLUDE_FROM_ALL in a component of their own, so that neither the default
+# install nor the package carries them.
 
 if(WIN32)
   include(cmake/WindowsPackage.cmake)
@@ -15,7 +18,7 @@ endif()
 
 include(GNUInstallDirs)
 
-install(TARGETS vexoflash RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vexoflash RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR})
 
 set(VEXOFLASH_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/vexoflash)
 set(VEXOFLASH_STAGE ${CMAKE_CURRENT_BINARY_DIR}/install-stage)
@@ -47,10 +50,12 @@ vexoflash_gzipped(${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog.Debian changel
 add_custom_target(vexoflash_docs ALL DEPENDS ${VEXOFLASH_MANPAGE} ${VEXOFLASH_CHANGELOG})
 
 install(FILES ${VEXOFLASH_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
-install(FILES README.md packaging/copyright ${VEXOFLASH_CHANGELOG}
-        DESTINATION ${VEXOFLASH_DOCDIR})
-# The package is not meant for the Debian archive, so it closes no ITP bug.
-# Only the package needs that said: a plain install leaves it out.
+install(FILES README.md packaging/copyright DESTINATION ${VEXOFLASH_DOCDIR})
+# Debian's own files: the package's changelog, and the lintian override
+# (the package is not meant for the Debian archive, so it closes no ITP
+# bug). A plain install leaves them out.
+install(FILES ${VEXOFLASH_CHANGELOG} DESTINATION ${VEXOFLASH_DOCDIR}
+        COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME vexoflash COMPONENT debian EXCLUDE_FROM_ALL)
 

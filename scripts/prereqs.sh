@@ -1,6 +1,8 @@
-# Sourced by the scripts in this folder. need PROGRAM-OR-FILE PACKAGE ...
-# collects what is missing; install_needed installs it with apt-get when
-# run as root, or names it in one line and fails otherwise.
+# shellcheck shell=sh
+# Sourced by the scripts in this folder and the CI steps. need
+# PROGRAM-OR-FILE PACKAGE ... collects what is missing; install_needed
+# installs it with apt-get when run as root, or names it in one line and
+# fails otherwise.
 
 missing_packages=""
 
@@ -10,10 +12,33 @@ need() {
   /*) [ -e "$1" ] && return 0 ;;
   *) command -v "$1" >/dev/null 2>&1 && return 0 ;;
   esac
+  need_package "$2"
+}
+
+need_package() {
   case " $missing_packages " in
-  *" $2 "*) ;;
-  *) missing_packages="$missing_packages $2" ;;
+  *" $1 "*) ;;
+  *) missing_packages="$missing_packages $1" ;;
   esac
+}
+
+# need_clang_runtime SANITIZER: clang++, and the runtime libraries with
+# which it links -fsanitize=SANITIZER (such as address,undefined), for
+# whichever LLVM version clang++ is: a program is linked to find out.
+need_clang_runtime() {
+  if ! command -v clang++ >/dev/null 2>&1; then
+    need_package clang
+    need_package libclang-rt-dev
+    return 0
+  fi
+  probe_dir=$(mktemp -d)
+  case "$1" in
+  *fuzzer*) echo 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }' ;;
+  *) echo 'int main() { return 0; }' ;;
+  esac >"$probe_dir/probe.cpp"
+  clang++ -fsanitize="$1" "$probe_dir/probe.cpp" -o "$probe_dir/probe" >/dev/null 2>&1 ||
+    need_package libclang-rt-dev
+  rm -rf "$probe_dir"
 }
 
 need_build_tools() {

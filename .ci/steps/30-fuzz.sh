@@ -1,10 +1,10 @@
+#!/usr/bin/env bash
 # Fuzzes the scan report readers for a minute under the sanitizers; a
 # crash, a sanitizer finding or a reader disagreement fails the step.
 set -euo pipefail
 . scripts/prereqs.sh
 need_build_tools
-need clang++ clang
-need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
+need_clang_runtime fuzzer,address,undefined
 install_needed
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

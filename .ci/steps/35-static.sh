@@ -1,5 +1,7 @@
+#!/usr/bin/env bash
 # Static analysis and formatting: clang-tidy (.clang-tidy) and cppcheck
-# must report nothing, and every source must be clang-format clean.
+# must report nothing, every source must be clang-format clean, and every
+# shell script shellcheck clean (warnings and errors).
 set -euo pipefail
 . scripts/prereqs.sh
 need_build_tools
@@ -8,7 +10,13 @@ need clang-tidy clang-tidy
 need run-clang-tidy clang-tidy
 need cppcheck cppcheck
 need clang-format clang-format
+need shellcheck shellcheck
 install_needed
+
+scripts=$(git ls-files 'scripts/*' '.ci/*' 'tests/ansible/*.sh' 'bench/*.sh')
+echo "shellcheck: $(echo "$scripts" | wc -l) files"
+# shellcheck disable=SC2086
+shellcheck -S warning $scripts
 
 sources=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tools/*.cpp' 'tools/*.h' \
   'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h')
@@ -17,8 +25,7 @@ echo "clang-format: $(echo "$sources" | wc -l) files"
 clang-format --dry-run -Werror $sources
 
 # One compilation database for every program, the fuzzer and benchmarks too.
-cmake -S . -B build/analysis -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-  -DVEXOFLASH_FUZZ=ON -DVEXOFLASH_BENCH=ON >/dev/null
+cmake --preset analysis >/dev/null
 
 echo "clang-tidy"
 run-clang-tidy -quiet -p build/analysis "$PWD/(src|tests|tools|bench|fuzz)/" >build/analysis/tidy.log 2>&1 ||

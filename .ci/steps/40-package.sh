@@ -1,16 +1,19 @@
+#!/usr/bin/env bash
 # The manual page renders without warnings and names every outcome; the
-# install and the Debian package hold what an operator needs and nothing
-# else; lintian finds no error in the package, and no hardening tag even
+# install and the Debian package of the release build hold what an
+# operator needs and nothing else, the Debian-only files in the package
+# alone; lintian finds no error in the package, and no hardening tag even
 # among its informational ones (-I).
 set -euo pipefail
 . scripts/prereqs.sh
+need_build_tools
 need groff groff-base
 need lintian lintian
 need dpkg-shlibdeps dpkg-dev
 need file file
 install_needed
 
-build=build/ci
+build=build/release
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -66,13 +69,14 @@ for code in 0 1 2 111 171; do
 done
 [ "$missing" -eq 0 ] || { echo "FAIL: the manual page is incomplete" >&2; exit 1; }
 
-echo "--- cmake --install: program and manual page only"
+echo "--- cmake --install: the program, its manual page and documents"
+cmake --preset release >/dev/null
+cmake --build --preset release >/dev/null
 DESTDIR="$work/root" cmake --install "$build" --prefix /usr/local >/dev/null
 (cd "$work/root" && find . -type f | sort) >"$work/installed.txt"
 cat >"$work/expected-install.txt" <<'LIST'
-./usr/local/bin/vexoflash
+./usr/local/sbin/vexoflash
 ./usr/local/share/doc/vexoflash/README.md
-./usr/local/share/doc/vexoflash/changelog.Debian.gz
 ./usr/local/share/doc/vexoflash/copyright
 ./usr/local/share/man/man8/vexoflash.8.gz
 LIST
@@ -86,8 +90,8 @@ echo "$deb"
 dpkg-deb -c "$deb" | awk '{ print $1, $2, $6 }' | sort -k3 >"$work/contents.txt"
 cat >"$work/expected-contents.txt" <<'LIST'
 drwxr-xr-x root/root ./usr/
-drwxr-xr-x root/root ./usr/bin/
--rwxr-xr-x root/root ./usr/bin/vexoflash
+drwxr-xr-x root/root ./usr/sbin/
+-rwxr-xr-x root/root ./usr/sbin/vexoflash
 drwxr-xr-x root/root ./usr/share/
 drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/vexoflash/
@@ -105,9 +109,13 @@ diff -u "$work/expected-contents.txt" "$work/contents.txt"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-# The program links the C++ runtime statically (a shorter start), so the C
-# library is all it needs from the system.
+# The release build links the C++ runtime statically (a shorter start), so
+# the C library is all it needs from the system.
 case "$depends" in
+*libstdc++* | *libgcc*)
+  echo "FAIL: the packaged program needs the shared C++ runtime" >&2
+  exit 1
+  ;;
 *libc6*) ;;
 *) echo "FAIL: the package's dependencies do not come from shlibdeps" >&2; exit 1 ;;
 esac
@@ -115,7 +123,7 @@ esac
 echo "--- the packaged program runs"
 dpkg-deb -x "$deb" "$work/deb"
 status=0
-(cd "$work" && "$work/deb/usr/bin/vexoflash" >"$work/usage.txt") || status=$?
+(cd "$work" && "$work/deb/usr/sbin/vexoflash" >"$work/usage.txt") || status=$?
 [ "$status" -eq 111 ] && grep -q '^USAGE: vexoflash ' "$work/usage.txt" ||
   { echo "FAIL: the packaged vexoflash did not print its usage (status $status)" >&2; exit 1; }
 zcat "$work/deb/usr/share/man/man8/vexoflash.8.gz" | cmp - docs/vexoflash.8

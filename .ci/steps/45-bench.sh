@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # The benchmark programs must build and work; they are timed by hand
 # (bench/run.sh), never here.
 set -euo pipefail

@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # The Ansible role: its filter plugin's rows (pytest), ansible-lint's
 # production profile, then simulated devices on localhost through
 # vexoflash: one host through every outcome (check-playbook.sh), then

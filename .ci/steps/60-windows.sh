@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # The Windows build: cross-compiled with mingw-w64, every test run under
 # wine, then the ZIP package checked for its contents and vexoflash.exe for
 # the DLLs it needs (only the system's own).
@@ -24,6 +25,24 @@ trap stop_wine EXIT
 started=$(date +%s)
 CMAKE_BUILD_PARALLEL_LEVEL=2 cmake --workflow --preset windows
 echo "--- windows: workflow $(($(date +%s) - started)) s"
+
+echo "--- windows: the compile flags (compile_commands.json)"
+# The project's own sources get its warnings, as errors; GoogleTest's,
+# built here from its sources, get neither.
+grep '"command":' "$build/compile_commands.json" >"$work/commands"
+grep -v ' -c /usr/src/googletest/' "$work/commands" >"$work/own" || true
+grep ' -c /usr/src/googletest/' "$work/commands" >"$work/gtest" || true
+for flag in -Wall -Wextra -Wpedantic -Werror; do
+  if grep -v -- " $flag " "$work/own"; then
+    echo "FAIL: the project's sources above are compiled without $flag" >&2
+    exit 1
+  fi
+done
+if [ ! -s "$work/gtest" ] || grep -E -- ' -(Werror|Wpedantic) ' "$work/gtest"; then
+  echo "FAIL: GoogleTest is not built, or built with the project's warning flags" >&2
+  exit 1
+fi
+echo "$(wc -l <"$work/own") own sources: -Wall -Wextra -Wpedantic -Werror; $(wc -l <"$work/gtest") of GoogleTest: its own"
 
 echo "--- windows: the DLLs vexoflash.exe imports"
 x86_64-w64-mingw32-objdump -p "$build/vexoflash.exe" | sed -n 's/^\tDLL Name: //p' | tee "$work/dlls"

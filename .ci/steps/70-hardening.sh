@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # The programs that ship carry the hardening of cmake/Hardening.cmake: the
 # release build's and the Debian package's vexoflash (readelf, objdump),
 # vexoflash.exe as built and as in the ZIP (mingw-w64 objdump). Prints a
@@ -35,8 +36,7 @@ package() { # package BUILD PROGRAM GENERATOR NAME-PATTERN: its path in $found
   fi
   [ -n "$found" ] || { echo "FAIL: cpack -G $3 in $1 made no package" >&2; exit 1; }
 }
-[ -x build/ci/vexoflash ] || { echo "FAIL: build/ci is not built (scripts/test builds it)" >&2; exit 1; }
-package build/ci vexoflash DEB 'vexoflash_*.deb'
+package build/release vexoflash DEB 'vexoflash_*.deb'
 dpkg-deb -x "$found" "$work/deb"
 package build/windows vexoflash.exe ZIP 'vexoflash-*-win64.zip'
 unzip -q -j "$found" '*/vexoflash.exe' -d "$work/zip"
@@ -121,7 +121,7 @@ echo "--- hardening: Linux (readelf, objdump; CET start files: $start_file)"
 printf '%-10s %-4s %-6s %-9s %-16s %-23s %s\n' binary PIE RELRO BIND_NOW "stack protector" CET \
   "fortified calls"
 elf_row release build/release/vexoflash
-elf_row package "$work/deb/usr/bin/vexoflash"
+elf_row package "$work/deb/usr/sbin/vexoflash"
 echo "--- hardening: Windows (x86_64-w64-mingw32-objdump -p)"
 printf '%-10s %-13s %-16s %-10s %s\n' binary DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT .reloc
 pe_row exe build/windows/vexoflash.exe
