@@ -21,6 +21,7 @@ AuditCaller auditCaller() {
   AuditCaller caller;
   uid_t uid = getuid(); // the real user, who started the run (sudo: root)
   caller.uid = std::to_string(uid);
+  // cppcheck-suppress getpwuidCalled ; single-threaded
   if (const passwd *user = getpwuid(uid); user != nullptr)
     caller.user = user->pw_name;
   char dir[PATH_MAX];

@@ -25,10 +25,13 @@ int workingDirectory() {
 
 // A group that holds the owner alone: the owner's primary group, with no
 // members listed in the group database (a user private group).
+// The process is single-threaded: the databases' static results are safe.
 bool isPrivateGroupOf(uid_t owner, gid_t group) {
+  // cppcheck-suppress getpwuidCalled
   const passwd *user = getpwuid(owner);
   if (user == nullptr || user->pw_gid != group)
     return false;
+  // cppcheck-suppress getgrgidCalled
   const ::group *entry = getgrgid(group);
   return entry != nullptr && (entry->gr_mem == nullptr || entry->gr_mem[0] == nullptr);
 }

@@ -41,8 +41,8 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
   char command[lineSize] = {};
   int status = 0;
   int result = notCompletedExit;
-  FlashReport ignored;
-  FlashReport &done = report != nullptr ? *report : ignored;
+  FlashReport unused{};
+  FlashReport &done = report != nullptr ? *report : unused;
 
   if (!buildFlashCommand(command, address, imageFile)) {
     std::printf("ERROR: Flash command is too long!\n");
