@@ -9,12 +9,15 @@
 #include "app/app.h"
 #include "app/audit.h"
 #include "common/common.h"
+#include "expected.h"
 #include "table.h"
 #include "unit_support.h"
 
 namespace {
 
 NAMED_ROWS
+
+using expected::report1;
 
 struct ValueCase {
   const char *name;
@@ -107,7 +110,6 @@ TEST_P(AuditOfARun, OneRecordPerRun) {
   EXPECT_FALSE(caller.dir.empty());
 }
 
-const std::string report1 = "Reserved bytes  = 0x01\nFirmware level  = 0x62\n";
 const std::string report2 = "Reserved bytes  = 0x02\nFirmware level  = 0x60\n";
 const std::vector<std::string> args = {"0x50", "one.bin", "two.bin"};
 const std::string ran1 = "address=0x50 running=1 level=0x62 image=two.bin status=";

@@ -13,14 +13,16 @@
 
 #include <gtest/gtest.h>
 
-#include "bad_input_e2e.h"
+#include "e2e_support.h"
+#include "expected.h"
 #include "table.h"
 
 namespace {
 
 NAMED_ROWS
 
-using namespace badinput;
+using namespace expected;
+using BadInput = EndToEnd;
 
 // A 50 MB report with the key lines last is read whole, in memory that
 // does not grow with the report. The tool writes the report itself, so
@@ -33,7 +35,7 @@ TEST_F(BadInput, HugeReportWithKeyLinesLast) {
                       std::to_string(bytes) + "\nprintf '" + "Reserved bytes  = 0x01\\n" +
                       "Firmware level  = 0x62\\n'\n");
     RunResult r = run();
-    EXPECT_EQ(r.out, updatedFromImage1("0x62", dc)) << bytes;
+    EXPECT_EQ(r.out, banner + flashRun("0x62", "fw-2.bin", updated + dcAdvice)) << bytes;
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(box.readFile(box.workDir() + "/busscan.out").size(), bytes + report1.size());
     // The largest of all processes waited for so far: vexoflash, its
@@ -58,7 +60,7 @@ struct NonRegularCase {
   Kind kind;
 };
 
-class NonRegularReport : public BadInput, public ::testing::WithParamInterface<NonRegularCase> {};
+class NonRegularReport : public EndToEnd, public ::testing::WithParamInterface<NonRegularCase> {};
 
 TEST_P(NonRegularReport, RefusedBeforeAnythingRuns) {
   box.setScanReport(report1);
@@ -84,7 +86,7 @@ TEST_P(NonRegularReport, RefusedBeforeAnythingRuns) {
     break;
   }
   RunResult r = run();
-  EXPECT_EQ(r.out, banner + "ERROR: " + GetParam().report + " is not a regular file!\n");
+  EXPECT_EQ(r.out, banner + notRegular(GetParam().report));
   EXPECT_EQ(r.exitCode, 111);
   EXPECT_TRUE(box.toolCalls().empty());
   if (GetParam().kind == Kind::link) {
@@ -121,7 +123,7 @@ struct DirectoryCase {
   bool refused;
 };
 
-class WorkingDirectory : public BadInput, public ::testing::WithParamInterface<DirectoryCase> {};
+class WorkingDirectory : public EndToEnd, public ::testing::WithParamInterface<DirectoryCase> {};
 
 TEST_P(WorkingDirectory, OthersWhoMayWriteItAreRefused) {
   const DirectoryCase &row = GetParam();
@@ -140,12 +142,12 @@ TEST_P(WorkingDirectory, OthersWhoMayWriteItAreRefused) {
   box.writeFile(dir + "/busscan.out", "earlier report\n");
   RunResult r = run();
   if (row.refused) {
-    EXPECT_EQ(r.out, banner + "ERROR: The working directory is writable by other users!\n");
+    EXPECT_EQ(r.out, banner + writableByOthers);
     EXPECT_EQ(r.exitCode, 111);
     EXPECT_TRUE(box.toolCalls().empty());
     EXPECT_EQ(box.readFile(dir + "/busscan.out"), "earlier report\n");
   } else {
-    EXPECT_EQ(r.out, updatedFromImage1("0x62", dc));
+    EXPECT_EQ(r.out, banner + flashRun("0x62", "fw-2.bin", updated + dcAdvice));
     EXPECT_EQ(r.exitCode, 0);
   }
 }
@@ -172,7 +174,7 @@ struct ClosedPipeCase {
   std::string readUpTo; // the pipe is closed once this was read; empty: at once
 };
 
-class ClosedOutput : public BadInput, public ::testing::WithParamInterface<ClosedPipeCase> {};
+class ClosedOutput : public EndToEnd, public ::testing::WithParamInterface<ClosedPipeCase> {};
 
 TEST_P(ClosedOutput, NeverCutsTheFlashShort) {
   box.setScanReport(report1);
@@ -213,7 +215,7 @@ TEST_F(BadInput, CtrlCDuringASlowScanStopsTheRun) {
   EXPECT_TRUE(box.waitFor(box.dir() + "/scan.started"));
   kill(-running.pid, SIGINT);
   RunResult r = box.finish(running);
-  EXPECT_EQ(r.out, banner + scanEcho + "The VEXO update did not complete successfully.\n");
+  EXPECT_EQ(r.out, banner + scanEcho() + didNotComplete);
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(box.toolCalls().size(), 1u);
 }

@@ -27,6 +27,10 @@ bool argumentRefused(const std::string &argument) {
   return false;
 }
 
+bool posixSystem() {
+  return false;
+}
+
 bool textEndsAtCtrlZ() {
   return true;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 struct RunResult {
   std::string out; // standard output, byte for byte, as read from a pipe
                    // (on Windows, where it is in text mode, with each CR LF
@@ -115,11 +117,12 @@ private:
   bool ignoreSigchld_ = false;
 };
 
-// The banner every run prints first.
-extern const std::string banner;
-
 // What differs between the platforms the tests run on.
 //
+// True on a POSIX system: the tool commands run through a POSIX shell (the
+// fake tool runs the scan and flash scripts, arguments are single-quoted)
+// and a test can make symbolic links. Tests that need it skip on Windows.
+bool posixSystem();
 // The separator of the directories in PATH.
 extern const char pathListSeparator;
 // The interpreter's own line about a tool that died by signal N (dash's
@@ -136,3 +139,16 @@ bool textEndsAtCtrlZ();
 // Sets an environment variable of this process, which runs inherit;
 // nullptr removes it.
 void setEnvironment(const char *name, const char *value);
+
+// The end-to-end tests' fixture: a sandbox with the fake tool installed.
+class EndToEnd : public ::testing::Test {
+protected:
+  void SetUp() override {
+    box.installFakeTool();
+  }
+  // A run with the device at 0x50, fw-1.bin and fw-2.bin.
+  RunResult run(const std::vector<std::string> &args = {"0x50", "fw-1.bin", "fw-2.bin"}) const {
+    return box.run(args);
+  }
+  Sandbox box;
+};

@@ -118,11 +118,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"ToolUsageErrorInTheFlash", nullptr, "", "", standard, "",
                   flashRun("0x60", image2,
                            "vxtool: VXTOOL_SIM_SIGNAL='99': expected a number from 1 to 64\n" +
-                               toolUsage + notCompleted5),
+                               toolUsage + didNotCompleteWith(5)),
                   1, "VXTOOL_SIM_SIGNAL=99"},
         FaultCase{"BadStateInTheFlash", nullptr, "", "", standard, "running = 3\n",
                   flashRun("0x60", image2,
-                           "vxtool: extra.vx3: line 1: bad running '3'\n" + notCompleted6),
+                           "vxtool: extra.vx3: line 1: bad running '3'\n" + didNotCompleteWith(6)),
                   1, "VXTOOL_SIM_STATE=extra.vx3"}),
     [](const auto &info) { return std::string(info.param.name); });
 

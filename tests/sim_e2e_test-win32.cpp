@@ -15,11 +15,11 @@ using namespace simrun;
 INSTANTIATE_TEST_SUITE_P(
     NtStatus, Fault,
     ::testing::Values(FaultCase{"AccessViolation", "VXTOOL_SIM_SIGNAL", "11", "", standard, "",
-                                flashRun("0x60", image2, notCompleted), 1},
+                                flashRun("0x60", image2, didNotComplete), 1},
                       FaultCase{"FailFast", "VXTOOL_SIM_SIGNAL", "6", "", standard, "",
-                                flashRun("0x60", image2, notCompleted), 1},
+                                flashRun("0x60", image2, didNotComplete), 1},
                       FaultCase{"ControlC", "VXTOOL_SIM_SIGNAL", "2", "", standard, "",
-                                flashRun("0x60", image2, notCompleted), 1}),
+                                flashRun("0x60", image2, didNotComplete), 1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
