@@ -34,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FlashCase{"QuotedExactly255", "0x50", spaced212,
                                 flashCommand("'" + spaced212 + "'")},
                       FlashCase{"QuotingMakesItTooLong", "0x50", spaced213, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // Whatever the bytes, the shell must hand the argument back intact and
 // run nothing from it.

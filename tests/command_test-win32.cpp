@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         FlashCase{"DoubledBackslashExactly255", "0x50", backslashed211,
                   flashCommand("\"" + backslashed211 + "\\\"")},
         FlashCase{"DoubledBackslashTooLong", "0x50", "f" + backslashed211, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 struct PassableCase {
   const char *name;
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         PassableCase{"Exclamation", "hi!", false}, PassableCase{"LineFeed", "a\nb", false},
         PassableCase{"CarriageReturn", "a\rb", false}, PassableCase{"Tab", "a\tb", false},
         PassableCase{"Byte01", "\x01", false}, PassableCase{"Byte1F", "\x1F", false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // An argument the wide command line does not hold cannot be checked
 // against it: refused.

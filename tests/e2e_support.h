@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "expected.h"
+
 struct RunResult {
   std::string out; // standard output, byte for byte, as read from a pipe
                    // (on Windows, where it is in text mode, with each CR LF
@@ -140,6 +142,8 @@ bool textEndsAtCtrlZ();
 // nullptr removes it.
 void setEnvironment(const char *name, const char *value);
 
+using Args = std::vector<std::string>;
+
 // The end-to-end tests' fixture: a sandbox with the fake tool installed.
 class EndToEnd : public ::testing::Test {
 protected:
@@ -147,8 +151,15 @@ protected:
     box.installFakeTool();
   }
   // A run with the device at 0x50, fw-1.bin and fw-2.bin.
-  RunResult run(const std::vector<std::string> &args = {"0x50", "fw-1.bin", "fw-2.bin"}) const {
+  RunResult run(const Args &args = {"0x50", "fw-1.bin", "fw-2.bin"}) const {
     return box.run(args);
+  }
+  // A run refused before any tool command: the banner, then message, and
+  // the exit code 111.
+  void expectRefused(const RunResult &r, const std::string &message) const {
+    EXPECT_EQ(r.out, expected::banner + message);
+    EXPECT_EQ(r.exitCode, 111);
+    EXPECT_TRUE(box.toolCalls().empty());
   }
   Sandbox box;
 };

@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"HighByteIsNotWhitespace", "Firmware level  = \xA0\x85x62\n", "\xA0\x85x62"},
         LevelCase{"LongestLevel", "Firmware level  =" + long238 + "\n", long238},
         LevelCase{"NoLevelLine", "Reserved bytes  = 0x01\n", ""}, LevelCase{"EmptyReport", "", ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 TEST_F(UnitTest, LevelTracesTheLevelLine) {
   writeReport("Reserved bytes  = 0x01\nFirmware level  =  0x62   \n");

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"Exit255", "255", didNotComplete, 1},
                       // The shell's notice about the killed tool follows the command.
                       StatusCase{"ToolKilled", "kill", shellNotice(9) + didNotComplete, 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // The level as the operator sees it, for the report shapes a tool writes.
 struct LevelCase {
@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"CrLf", "Reserved bytes  = 0x01\r\nFirmware level  = 0x62\r\n",
                   "0x62" + std::string(keptCarriageReturn())},
         LevelCase{"NoLevelLine", "Reserved bytes  = 0x01\n", ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // The level read from the scan report decides the advice after the update:
 // a kept CR sorts after "0x61" (DC); without it the level equals it (AC).

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"KeySplitAcrossPieces", filler250 + "Reserved bytes  = 0x01\n", '0'},
         ImageCase{"KeyStartsSecondPiece", filler255 + "Reserved bytes  = 0x02\n", '2'},
         ImageCase{"NulBeforeKeyHidesIt", std::string("ab\0Reserved bytes  = 0x01\n", 26), '0'}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 TEST_F(UnitTest, ScanTracesTheImageLine) {
   writeReport("Reserved bytes  = 0x01  \nFirmware level  = 0x62\n");

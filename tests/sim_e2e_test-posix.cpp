@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "line 1: bad pending '3'", 0, 0},
         ToolCase{"StateIsAFolder", "VXTOOL_SIM_STATE=. vxtool --power-cycle", "", 6, "",
                  "vxtool: .: ", 0, 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // The tool's standard error follows the flash command.
 INSTANTIATE_TEST_SUITE_P(
@@ -124,6 +124,6 @@ INSTANTIATE_TEST_SUITE_P(
                   flashRun("0x60", image2,
                            "vxtool: extra.vx3: line 1: bad running '3'\n" + didNotCompleteWith(6)),
                   1, "VXTOOL_SIM_STATE=extra.vx3"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 } // namespace

@@ -20,6 +20,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 flashRun("0x60", image2, didNotComplete), 1},
                       FaultCase{"ControlC", "VXTOOL_SIM_SIGNAL", "2", "", standard, "",
                                 flashRun("0x60", image2, didNotComplete), 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 } // namespace

@@ -165,6 +165,6 @@ INSTANTIATE_TEST_SUITE_P(
                   flashRun("0x60", image2, shellNotice(9) + didNotComplete), 1},
         FaultCase{"KilledBySigterm", "VXTOOL_SIM_SIGNAL", "15", "", standard, "",
                   flashRun("0x60", image2, shellNotice(15) + didNotComplete), 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 } // namespace

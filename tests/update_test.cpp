@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AdviceCase{"UpperCaseX", "0X62", false},
                       AdviceCase{"TrailingReturn", "0x61\r", true},
                       AdviceCase{"HighByteIsUnsigned", "\xA0", true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // The comparison lines come before folding, whatever the status; the
 // folding lines only when folding happens.
