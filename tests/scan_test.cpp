@@ -27,15 +27,19 @@ struct ImageCase {
   const char *name;
   std::string report;
   char image;
+  int status = 0; // the scan tool's
 };
 
 class ScanForImage : public UnitTest, public ::testing::WithParamInterface<ImageCase> {};
 
 TEST_P(ScanForImage, TakesTheDigitOfTheFirstImageLine) {
   writeReport(GetParam().report);
+  scriptedTool.statuses = {GetParam().status};
+  bool interrupted = GetParam().status != toolAbnormalEnd;
   char image = 'X';
-  std::string out = captureOutput([&] { image = scan("0x50"); });
+  std::string out = captureOutput([&] { image = scanForImage("0x50", &interrupted); });
   EXPECT_EQ(image, GetParam().image);
+  EXPECT_EQ(interrupted, GetParam().status == toolAbnormalEnd);
   EXPECT_EQ(out, scanEcho());
   ASSERT_EQ(scriptedTool.commands.size(), 1u);
   EXPECT_EQ(scriptedTool.commands[0], scanCommand());
@@ -67,7 +71,15 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"ShortLineTrimmedToKey", "abcdefghijklmnopqrstu2\nReserved bytes  = 0x\n", '\0'},
         ImageCase{"KeySplitAcrossPieces", filler250 + "Reserved bytes  = 0x01\n", '0'},
         ImageCase{"KeyStartsSecondPiece", filler255 + "Reserved bytes  = 0x02\n", '2'},
-        ImageCase{"NulBeforeKeyHidesIt", std::string("ab\0Reserved bytes  = 0x01\n", 26), '0'}),
+        ImageCase{"NulBeforeKeyHidesIt", std::string("ab\0Reserved bytes  = 0x01\n", 26), '0'},
+        // When the shell cannot start, the redirection never happened: the
+        // report on disk is an earlier run's and must not choose an image.
+        ImageCase{"StaleReportWhenTheShellFails", "Reserved bytes  = 0x01\n", '0', -1},
+        // A scan tool that did not end by itself (Ctrl+C, a crash) stops the
+        // run: whatever it wrote is not read.
+        ImageCase{"InterruptedIsNotRead", report1, '0', toolAbnormalEnd},
+        // Any other scan status is ignored: the report decides.
+        ImageCase{"WhateverTheToolReturned", "Reserved bytes  = 0x02\n", '2', 1}),
     rowName);
 
 TEST_F(UnitTest, ScanTracesTheImageLine) {
@@ -82,15 +94,6 @@ TEST_F(UnitTest, ScanWithoutReportPrintsTheFileError) {
   scriptedTool.action = [] { std::remove(scanReportName); };
   std::string out = captureOutput([] { EXPECT_EQ(scan("0x50"), '9'); });
   EXPECT_EQ(out, scanEcho() + cannotOpenReport);
-}
-
-// When the shell cannot start, the redirection never happened: the
-// report on disk is an earlier run's and must not choose an image.
-TEST_F(UnitTest, ScanIgnoresAStaleReportWhenTheShellFails) {
-  writeReport("Reserved bytes  = 0x01\n");
-  scriptedTool.statuses = {-1};
-  std::string out = captureOutput([] { EXPECT_EQ(scan("0x50"), '0'); });
-  EXPECT_EQ(out, scanEcho());
 }
 
 // A report left by an earlier run, behind a name the scan could not empty
@@ -116,24 +119,6 @@ TEST_F(UnitTest, ScanDoesNotReadAReportItCouldNotEmpty) {
 TEST_F(UnitTest, ScanStartsFromAnEmptyReport) {
   writeFile(scanReportName, "Reserved bytes  = 0x01\n");
   captureOutput([] { EXPECT_EQ(scan("0x50"), '0'); });
-}
-
-// A scan tool that did not end by itself (Ctrl+C, a crash) stops the run:
-// whatever it wrote is not read.
-TEST_F(UnitTest, ScanInterruptedIsNotRead) {
-  writeReport("Reserved bytes  = 0x01\nFirmware level  = 0x62\n");
-  scriptedTool.statuses = {toolAbnormalEnd};
-  bool interrupted = false;
-  std::string out = captureOutput([&] { EXPECT_EQ(scanForImage("0x50", &interrupted), '0'); });
-  EXPECT_TRUE(interrupted);
-  EXPECT_EQ(out, scanEcho());
-}
-
-// Any other scan status is ignored: the report decides.
-TEST_F(UnitTest, ScanReadsTheReportWhateverTheToolReturned) {
-  writeReport("Reserved bytes  = 0x02\n");
-  scriptedTool.statuses = {1};
-  captureOutput([] { EXPECT_EQ(scan("0x50"), '2'); });
 }
 
 TEST_F(UnitTest, ScanQuotesAnUnusualAddress) {

@@ -28,23 +28,26 @@ inline std::string makeImage(int slot, unsigned long level, unsigned long silico
   return makeImageText(silicon, slot, level);
 }
 
-// Sets one fault variable for the runs of one test.
+// Sets one fault variable, given as NAME=value, for the runs of one test.
 class ScopedEnv {
 public:
-  ScopedEnv(const char *name, const std::string &value) : name_(name) {
-    if (name_ != nullptr)
-      setEnvironment(name_, value.c_str());
+  explicit ScopedEnv(const std::string &assignment)
+      : name_(assignment.substr(0, assignment.find('='))) {
+    if (!assignment.empty())
+      setEnvironment(name_.c_str(), assignment.substr(name_.size() + 1).c_str());
   }
   ~ScopedEnv() {
-    if (name_ != nullptr)
-      setEnvironment(name_, nullptr);
+    if (!name_.empty())
+      setEnvironment(name_.c_str(), nullptr);
   }
   ScopedEnv(const ScopedEnv &) = delete;
   ScopedEnv &operator=(const ScopedEnv &) = delete;
 
 private:
-  const char *name_;
+  std::string name_;
 };
+
+inline const Args standard{"0x50", image1, image2};
 
 class SimRun : public ::testing::Test {
 protected:
@@ -59,7 +62,7 @@ protected:
   std::string work(const std::string &name) const {
     return box.workDir() + "/" + name;
   }
-  RunResult update(const std::vector<std::string> &args = {"0x50", image1, image2}) const {
+  RunResult update(const Args &args = standard) const {
     return box.run(args, std::string(VXSIM_DIR) + pathListSeparator + std::getenv("PATH"));
   }
   void powerCycle() const {
@@ -81,20 +84,18 @@ protected:
 // Runs that must not change the device, each with its console ending.
 struct FaultCase {
   const char *name;
-  const char *envName; // a fault variable, or nullptr
-  std::string envValue;
-  std::string state; // the state file before the run; empty for a fresh device
-  std::vector<std::string> args;
-  std::string extraFile; // written to the work folder as "extra.vx3"
   std::string afterBanner;
   int exitCode;
-  std::string flashEnv = {}; // an assignment for the flash command alone
+  std::string env = {};   // NAME=value: a fault variable for the run
+  std::string state = {}; // the state file before the run; empty for a fresh device
+  Args args = standard;
+  std::string extraFile = {}; // written to the work folder as "extra.vx3"
+  std::string flashEnv = {};  // an assignment for the flash command alone
 };
 
 class Fault : public SimRun, public ::testing::WithParamInterface<FaultCase> {};
 
-inline const std::vector<std::string> standard{"0x50", image1, image2};
-inline const std::vector<std::string> withExtra{"0x50", image1, "extra.vx3"};
+inline const Args withExtra{"0x50", image1, "extra.vx3"};
 inline const std::string toolUsage =
     "usage: vxtool -i2cp ADDRESS                 scan the device\n"
     "       vxtool -i2cp ADDRESS -q -f FILE      write an image into the device\n"

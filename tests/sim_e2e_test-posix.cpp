@@ -115,15 +115,15 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     FlashOnly, Fault,
     ::testing::Values(
-        FaultCase{"ToolUsageErrorInTheFlash", nullptr, "", "", standard, "",
+        FaultCase{"ToolUsageErrorInTheFlash",
                   flashRun("0x60", image2,
                            "vxtool: VXTOOL_SIM_SIGNAL='99': expected a number from 1 to 64\n" +
                                toolUsage + didNotCompleteWith(5)),
-                  1, "VXTOOL_SIM_SIGNAL=99"},
-        FaultCase{"BadStateInTheFlash", nullptr, "", "", standard, "running = 3\n",
+                  1, "", "", standard, "", "VXTOOL_SIM_SIGNAL=99"},
+        FaultCase{"BadStateInTheFlash",
                   flashRun("0x60", image2,
                            "vxtool: extra.vx3: line 1: bad running '3'\n" + didNotCompleteWith(6)),
-                  1, "VXTOOL_SIM_STATE=extra.vx3"}),
+                  1, "", "", standard, "running = 3\n", "VXTOOL_SIM_STATE=extra.vx3"}),
     rowName);
 
 } // namespace
