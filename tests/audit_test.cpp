@@ -9,6 +9,7 @@
 #include "app/app.h"
 #include "app/audit.h"
 #include "common/common.h"
+#include "e2e_support.h"
 #include "expected.h"
 #include "table.h"
 #include "unit_support.h"
@@ -84,6 +85,8 @@ protected:
 
 TEST_P(AuditOfARun, OneRecordPerRun) {
   const RunCase &row = GetParam();
+  if (rerunWithArguments(row.args))
+    return;
   writeReport(row.report);
   scriptedTool.statuses.assign(row.statuses.begin(), row.statuses.end());
   if (row.flashLogIsADirectory)
