@@ -1,8 +1,9 @@
 // End-to-end support: runs the built vexoflash as an operator would, in a
-// fresh directory, with a fake vxtool first on PATH. One interface, one
-// implementation per platform (e2e_support-posix.cpp: a shell script as
-// the fake tool, fork and exec; e2e_support-win32.cpp: a small compiled
-// fake tool, CreateProcess).
+// fresh directory, with a fake vxtool first on PATH; and, for every test,
+// what differs between the platforms. One interface, one implementation
+// per platform (e2e_support-posix.cpp: a shell script as the fake tool,
+// fork and exec; e2e_support-win32.cpp: a small compiled fake tool,
+// CreateProcess).
 #pragma once
 
 #include <string>
