@@ -9,12 +9,16 @@
 #include "app/app.h"
 #include "app/audit.h"
 #include "common/common.h"
+#include "e2e_support.h"
+#include "expected.h"
 #include "table.h"
 #include "unit_support.h"
 
 namespace {
 
 NAMED_ROWS
+
+using expected::report1;
 
 struct ValueCase {
   const char *name;
@@ -43,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"LineFeedAndForgedKey", "x\noutcome=updated",
                                 R"("x\x0Aoutcome=updated")"},
                       ValueCase{"ControlAndHighBytes", "\t\x7F\x96", R"("\x09\x7F\x96")"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // What the writer received, record by record.
 struct Written {
@@ -58,11 +62,11 @@ void captureRecord(AuditSeverity severity, const std::string &text) {
 
 struct RunCase {
   const char *name;
-  std::vector<std::string> args;
   std::string report;
   std::vector<int> statuses; // the scan's, then the flash's
   std::string record;        // up to the caller's pairs; empty: no record
   AuditSeverity severity;
+  std::vector<std::string> args = {"0x50", "one.bin", "two.bin"};
   bool flashLogIsADirectory = false;
 };
 
@@ -81,6 +85,8 @@ protected:
 
 TEST_P(AuditOfARun, OneRecordPerRun) {
   const RunCase &row = GetParam();
+  if (rerunWithArguments(row.args))
+    return;
   writeReport(row.report);
   scriptedTool.statuses.assign(row.statuses.begin(), row.statuses.end());
   if (row.flashLogIsADirectory)
@@ -107,96 +113,64 @@ TEST_P(AuditOfARun, OneRecordPerRun) {
   EXPECT_FALSE(caller.dir.empty());
 }
 
-const std::string report1 = "Reserved bytes  = 0x01\nFirmware level  = 0x62\n";
 const std::string report2 = "Reserved bytes  = 0x02\nFirmware level  = 0x60\n";
-const std::vector<std::string> args = {"0x50", "one.bin", "two.bin"};
 const std::string ran1 = "address=0x50 running=1 level=0x62 image=two.bin status=";
+
+using enum AuditSeverity;
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, AuditOfARun,
     ::testing::Values(
-        RunCase{"Usage", {"0x50", "one.bin"}, report1, {}, "", AuditSeverity::error},
-        RunCase{"Updated",
-                args,
-                report1,
-                {0, 0},
-                "outcome=updated exit=0 " + ran1 + "0 advice=DC",
-                AuditSeverity::notice},
+        RunCase{"Usage", report1, {}, "", error, {"0x50", "one.bin"}},
+        RunCase{
+            "Updated", report1, {0, 0}, "outcome=updated exit=0 " + ran1 + "0 advice=DC", notice},
         RunCase{"UpdatedAcFromImage2",
-                args,
                 report2,
                 {0, 10},
                 "outcome=updated exit=0 address=0x50 running=2 level=0x60 image=one.bin status=10 "
                 "advice=AC",
-                AuditSeverity::notice},
-        RunCase{"UpToDate",
-                args,
-                report1,
-                {0, 4},
-                "outcome=up-to-date exit=0 " + ran1 + "4",
-                AuditSeverity::notice},
-        RunCase{"UpdateError",
-                args,
-                report1,
-                {0, 12},
-                "outcome=failed exit=2 " + ran1 + "12",
-                AuditSeverity::error},
-        RunCase{"SiliconId",
-                args,
-                report1,
-                {0, 3},
-                "outcome=failed exit=1 " + ran1 + "3",
-                AuditSeverity::error},
+                notice},
+        RunCase{"UpToDate", report1, {0, 4}, "outcome=up-to-date exit=0 " + ran1 + "4", notice},
+        RunCase{"UpdateError", report1, {0, 12}, "outcome=failed exit=2 " + ran1 + "12", error},
+        RunCase{"SiliconId", report1, {0, 3}, "outcome=failed exit=1 " + ran1 + "3", error},
         RunCase{"ToolKilled",
-                args,
                 report1,
                 {0, toolAbnormalEnd},
                 "outcome=not-completed exit=1 " + ran1 + "255",
-                AuditSeverity::error},
-        RunCase{"UnknownStatus",
-                args,
-                report1,
-                {0, 7},
-                "outcome=not-completed exit=1 " + ran1 + "7",
-                AuditSeverity::error},
-        RunCase{"NoDeviceAtFlash",
-                args,
-                report1,
-                {0, 1},
-                "outcome=not-found exit=171 " + ran1 + "1",
-                AuditSeverity::error},
+                error},
+        RunCase{
+            "UnknownStatus", report1, {0, 7}, "outcome=not-completed exit=1 " + ran1 + "7", error},
+        RunCase{
+            "NoDeviceAtFlash", report1, {0, 1}, "outcome=not-found exit=171 " + ran1 + "1", error},
         RunCase{"ScanInterrupted",
-                args,
                 report1,
                 {toolAbnormalEnd},
                 "outcome=not-completed exit=1 address=0x50",
-                AuditSeverity::error},
+                error},
         RunCase{"NoImage",
-                args,
                 "Firmware level  = 0x62\n",
                 {1},
                 "outcome=not-found exit=171 address=0x50",
-                AuditSeverity::error},
+                error},
         RunCase{"NoLevelLine",
-                args,
                 "Reserved bytes  = 0x01\n",
                 {0, 0},
                 "outcome=updated exit=0 address=0x50 running=1 level=\"\" image=two.bin status=0 "
                 "advice=AC",
-                AuditSeverity::notice},
+                notice},
         RunCase{"TooLong",
-                {"0x50", "one.bin", std::string(215, 'f')},
                 report1,
                 {},
                 "outcome=refused reason=argument-too-long exit=111 address=0x50",
-                AuditSeverity::warning},
+                warning,
+                {"0x50", "one.bin", std::string(215, 'f')}},
         RunCase{"ReportNotRegular",
-                args,
                 report1,
                 {},
                 "outcome=refused reason=report-not-regular exit=111 address=0x50",
-                AuditSeverity::warning,
+                warning,
+                {"0x50", "one.bin", "two.bin"},
                 true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 } // namespace

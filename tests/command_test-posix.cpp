@@ -8,9 +8,12 @@
 
 #include "common/common.h"
 #include "common/quote.h"
+#include "expected.h"
 #include "platform_cases.h"
 
 namespace platform_cases {
+
+using expected::flashCommand;
 
 const std::string fits214(214, 'f');
 const std::string over215(215, 'f');
@@ -19,22 +22,19 @@ const std::string spaced213 = spaced212 + "f";
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, BuildFlashCommand,
-    ::testing::Values(
-        FlashCase{"Plain", "0x50", "img2.bin", "vxtool -i2cp 0x50 -q -f img2.bin 2>&1 > flash.out"},
-        FlashCase{"SafePunctuation", "0x50", "/opt/fw/v3@1%2+a=b:c,d.e-f_g.bin",
-                  "vxtool -i2cp 0x50 -q -f /opt/fw/v3@1%2+a=b:c,d.e-f_g.bin 2>&1 > flash.out"},
-        FlashCase{"Semicolon", "0x50", "a;reboot",
-                  "vxtool -i2cp 0x50 -q -f 'a;reboot' 2>&1 > flash.out"},
-        FlashCase{"Quote", "0x50", "it's", "vxtool -i2cp 0x50 -q -f 'it'\\''s' 2>&1 > flash.out"},
-        FlashCase{"Empty", "", "", "vxtool -i2cp '' -q -f '' 2>&1 > flash.out"},
-        FlashCase{"Address", "0x50 -f x", "a", "vxtool -i2cp '0x50 -f x' -q -f a 2>&1 > flash.out"},
-        FlashCase{"Exactly255", "0x50", fits214,
-                  "vxtool -i2cp 0x50 -q -f " + fits214 + " 2>&1 > flash.out"},
-        FlashCase{"Over255", "0x50", over215, ""},
-        FlashCase{"QuotedExactly255", "0x50", spaced212,
-                  "vxtool -i2cp 0x50 -q -f '" + spaced212 + "' 2>&1 > flash.out"},
-        FlashCase{"QuotingMakesItTooLong", "0x50", spaced213, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ::testing::Values(FlashCase{"Plain", "0x50", "img2.bin", flashCommand("img2.bin")},
+                      FlashCase{"SafePunctuation", "0x50", "/opt/fw/v3@1%2+a=b:c,d.e-f_g.bin",
+                                flashCommand("/opt/fw/v3@1%2+a=b:c,d.e-f_g.bin")},
+                      FlashCase{"Semicolon", "0x50", "a;reboot", flashCommand("'a;reboot'")},
+                      FlashCase{"Quote", "0x50", "it's", flashCommand("'it'\\''s'")},
+                      FlashCase{"Empty", "", "", flashCommand("''", "''")},
+                      FlashCase{"Address", "0x50 -f x", "a", flashCommand("a", "'0x50 -f x'")},
+                      FlashCase{"Exactly255", "0x50", fits214, flashCommand(fits214)},
+                      FlashCase{"Over255", "0x50", over215, ""},
+                      FlashCase{"QuotedExactly255", "0x50", spaced212,
+                                flashCommand("'" + spaced212 + "'")},
+                      FlashCase{"QuotingMakesItTooLong", "0x50", spaced213, ""}),
+    rowName);
 
 // Whatever the bytes, the shell must hand the argument back intact and
 // run nothing from it.

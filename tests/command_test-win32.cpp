@@ -8,13 +8,12 @@
 
 #include "common/common.h"
 #include "common/quote.h"
+#include "expected.h"
 #include "platform_cases.h"
 
 namespace platform_cases {
 
-std::string flash(const std::string &file) {
-  return "vxtool -i2cp 0x50 -q -f " + file + " 2>&1 > flash.out";
-}
+using expected::flashCommand;
 
 const std::string fits214(214, 'f');
 const std::string spaced212 = std::string(106, 'f') + " " + std::string(105, 'f');
@@ -24,29 +23,30 @@ const std::string backslashed211 = std::string(209, 'f') + " \\";
 INSTANTIATE_TEST_SUITE_P(
     Commands, BuildFlashCommand,
     ::testing::Values(
-        FlashCase{"Plain", "0x50", "img2.bin", flash("img2.bin")},
-        FlashCase{"WindowsPath", "0x50", "C:\\fw\\vexo3_img2.bin", flash("C:\\fw\\vexo3_img2.bin")},
+        FlashCase{"Plain", "0x50", "img2.bin", flashCommand("img2.bin")},
+        FlashCase{"WindowsPath", "0x50", "C:\\fw\\vexo3_img2.bin",
+                  flashCommand("C:\\fw\\vexo3_img2.bin")},
         FlashCase{"SafePunctuation", "0x50", "\\\\srv\\fw\\v3@1+a=b:c,d.e-f_g/h.bin",
-                  flash("\\\\srv\\fw\\v3@1+a=b:c,d.e-f_g/h.bin")},
-        FlashCase{"Spaces", "0x50", "C:\\fw dir\\img 2.bin", flash("\"C:\\fw dir\\img 2.bin\"")},
-        FlashCase{"TrailingBackslash", "0x50", "C:\\fw dir\\", flash("\"C:\\fw dir\\\\\"")},
-        FlashCase{"InnerBackslashesStay", "0x50", "a\\\\b c", flash("\"a\\\\b c\"")},
-        FlashCase{"CmdSyntax", "0x50", "a&b|c<d>e^f(g);h", flash("\"a&b|c<d>e^f(g);h\"")},
-        FlashCase{"HighBytes", "0x50", "caf\xE9", flash("\"caf\xE9\"")},
-        FlashCase{"Empty", "", "", "vxtool -i2cp \"\" -q -f \"\" 2>&1 > flash.out"},
-        FlashCase{"Address", "0x50 -f x", "a",
-                  "vxtool -i2cp \"0x50 -f x\" -q -f a 2>&1 > flash.out"},
+                  flashCommand("\\\\srv\\fw\\v3@1+a=b:c,d.e-f_g/h.bin")},
+        FlashCase{"Spaces", "0x50", "C:\\fw dir\\img 2.bin",
+                  flashCommand("\"C:\\fw dir\\img 2.bin\"")},
+        FlashCase{"TrailingBackslash", "0x50", "C:\\fw dir\\", flashCommand("\"C:\\fw dir\\\\\"")},
+        FlashCase{"InnerBackslashesStay", "0x50", "a\\\\b c", flashCommand("\"a\\\\b c\"")},
+        FlashCase{"CmdSyntax", "0x50", "a&b|c<d>e^f(g);h", flashCommand("\"a&b|c<d>e^f(g);h\"")},
+        FlashCase{"HighBytes", "0x50", "caf\xE9", flashCommand("\"caf\xE9\"")},
+        FlashCase{"Empty", "", "", flashCommand("\"\"", "\"\"")},
+        FlashCase{"Address", "0x50 -f x", "a", flashCommand("a", "\"0x50 -f x\"")},
         FlashCase{"Percent", "0x50", "%PATH%", ""}, FlashCase{"Exclamation", "0x50", "!x!", ""},
         FlashCase{"DoubleQuote", "0x50", "a\" & calc & \"", ""},
         FlashCase{"LineFeed", "0x50", "a\ncalc", ""}, FlashCase{"RefusedAddress", "%x%", "a", ""},
-        FlashCase{"Exactly255", "0x50", fits214, flash(fits214)},
+        FlashCase{"Exactly255", "0x50", fits214, flashCommand(fits214)},
         FlashCase{"Over255", "0x50", fits214 + "f", ""},
-        FlashCase{"QuotedExactly255", "0x50", spaced212, flash("\"" + spaced212 + "\"")},
+        FlashCase{"QuotedExactly255", "0x50", spaced212, flashCommand("\"" + spaced212 + "\"")},
         FlashCase{"QuotingMakesItTooLong", "0x50", spaced212 + "f", ""},
         FlashCase{"DoubledBackslashExactly255", "0x50", backslashed211,
-                  flash("\"" + backslashed211 + "\\\"")},
+                  flashCommand("\"" + backslashed211 + "\\\"")},
         FlashCase{"DoubledBackslashTooLong", "0x50", "f" + backslashed211, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 struct PassableCase {
   const char *name;
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         PassableCase{"Exclamation", "hi!", false}, PassableCase{"LineFeed", "a\nb", false},
         PassableCase{"CarriageReturn", "a\rb", false}, PassableCase{"Tab", "a\tb", false},
         PassableCase{"Byte01", "\x01", false}, PassableCase{"Byte1F", "\x1F", false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // An argument the wide command line does not hold cannot be checked
 // against it: refused.

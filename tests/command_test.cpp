@@ -8,6 +8,7 @@
 
 #include "common/common.h"
 #include "common/quote.h"
+#include "expected.h"
 #include "platform_cases.h"
 
 namespace platform_cases {
@@ -29,7 +30,7 @@ TEST(BuildScanCommand, FitsUpTo255Characters) {
   std::string address(223, 'a');
   ASSERT_TRUE(buildScanCommand(command, address.c_str()));
   EXPECT_EQ(std::strlen(command), 255u);
-  EXPECT_EQ(std::string(command), "vxtool -i2cp " + address + " 2>&1 > busscan.out");
+  EXPECT_EQ(std::string(command), expected::scanCommand(address));
   address += 'a';
   EXPECT_FALSE(buildScanCommand(command, address.c_str()));
   EXPECT_STREQ(command, "");

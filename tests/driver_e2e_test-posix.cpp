@@ -13,14 +13,16 @@
 
 #include <gtest/gtest.h>
 
-#include "driver_e2e.h"
+#include "e2e_support.h"
+#include "expected.h"
 #include "table.h"
 
 namespace {
 
 NAMED_ROWS
 
-using namespace driver;
+using namespace expected;
+using Driver = EndToEnd;
 
 // A report this run cannot empty is an earlier run's: the scan's
 // redirection fails too, and no image may be chosen from what it holds.
@@ -32,7 +34,7 @@ struct StaleCase {
   Stale how;
 };
 
-class StaleReport : public Driver, public ::testing::WithParamInterface<StaleCase> {
+class StaleReport : public EndToEnd, public ::testing::WithParamInterface<StaleCase> {
 protected:
   void TearDown() override {
     if (appendOnly_) { // else the sandbox could not be removed
@@ -60,7 +62,7 @@ TEST_P(StaleReport, IsNotRead) {
                                              std::filesystem::perms::group_read |
                                              std::filesystem::perms::others_read);
   }
-  RunResult r = box.run({"0x50", "one.bin", "two.bin"});
+  RunResult r = run();
   EXPECT_EQ(r.exitCode, 171);
   EXPECT_TRUE(box.toolCalls().empty()); // the shell could not start the tool
   ASSERT_GE(r.out.size(), notFound.size());
@@ -73,19 +75,15 @@ INSTANTIATE_TEST_SUITE_P(
     Ways, StaleReport,
     ::testing::Values(StaleCase{"ReadOnlyForAnOperator", Stale::readOnlyForAnOperator},
                       StaleCase{"AppendOnlyForRoot", Stale::appendOnlyForRoot}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // A supervisor that ignores SIGCHLD passes that on; the tool statuses
 // must still be seen.
 TEST_F(Driver, StartedWithSigchldIgnored) {
   box.setScanReport(report1);
   box.ignoreSigchld();
-  RunResult r = box.run({"0x50", "one.bin", "two.bin"});
-  EXPECT_EQ(r.out,
-            banner + scanEcho + "Current Firmware Level = 0x62\n" +
-                "Flashing Vexo.\nCommand:  vxtool -i2cp 0x50 -q -f two.bin 2>&1 > flash.out\n" +
-                "Vexo found and firmware updated.\n" +
-                "DC power cycle the system for the update to take effect.\n");
+  RunResult r = run();
+  EXPECT_EQ(r.out, banner + flashRun("0x62", "fw-2.bin", updated + dcAdvice));
   EXPECT_EQ(r.exitCode, 0);
 }
 
@@ -104,16 +102,14 @@ TEST_F(Driver, RefusedWhileTheDirectoryIsLocked) {
   } holder{open(box.workDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   ASSERT_GE(holder.fd, 0);
   ASSERT_EQ(flock(holder.fd, LOCK_EX | LOCK_NB), 0);
-  RunResult r = box.run({"0x50", "one.bin", "two.bin"});
-  EXPECT_EQ(r.out, banner + locked);
-  EXPECT_EQ(r.exitCode, 111);
-  EXPECT_TRUE(box.toolCalls().empty());
+  RunResult r = run();
+  expectRefused(r, locked);
   EXPECT_EQ(box.readFile(box.workDir() + "/busscan.out"), "earlier report\n");
   EXPECT_EQ(box.readFile(box.workDir() + "/flash.out"), "earlier log\n");
 
   close(holder.fd);
   holder.fd = -1;
-  r = box.run({"0x50", "one.bin", "two.bin"});
+  r = run();
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(box.toolCalls().size(), 2u);
 }
@@ -122,38 +118,35 @@ TEST_F(Driver, RefusedWhileTheDirectoryIsLocked) {
 // the tool, which inherited it: no new run starts until the write ends.
 TEST_F(Driver, LockOutlivesAKilledRunWhileItsToolWrites) {
   box.setScanReport(report1);
-  box.setFlashScript("touch \"$box/flash.started\"\n"
-                     "n=0; while [ ! -e \"$box/release\" ] && [ $n -lt 1000 ]; do\n"
-                     "  sleep 0.01; n=$((n + 1)); done\n");
+  box.setFlashStatus("hold");
   Running first = box.start({"0x50", "one.bin", "two.bin"});
   ASSERT_TRUE(box.waitFor(box.dir() + "/flash.started"));
   ASSERT_EQ(kill(first.pid, SIGKILL), 0);
   siginfo_t info{};
   ASSERT_EQ(waitid(P_PID, static_cast<id_t>(first.pid), &info, WEXITED | WNOWAIT), 0);
 
-  RunResult second = box.run({"0x50", "one.bin", "two.bin"});
+  RunResult second = run();
   EXPECT_EQ(second.out, banner + locked);
   EXPECT_EQ(second.exitCode, 111);
   EXPECT_EQ(box.toolCalls().size(), 2u); // the first run's scan and flash
 
   box.writeFile(box.dir() + "/release", "");
   EXPECT_EQ(box.finish(first).exitCode, -1); // after its tool has ended
-  box.setFlashScript("");
-  RunResult third = box.run({"0x50", "one.bin", "two.bin"});
+  box.setFlashStatus("0");
+  RunResult third = run();
   EXPECT_EQ(third.exitCode, 0);
   EXPECT_EQ(box.toolCalls().size(), 4u);
 }
 
 TEST_F(Driver, AddressIsOneArgumentToo) {
   box.setScanReport(report1);
-  RunResult r = box.run({"0x50;touch pwned", "one.bin", "two.bin"});
+  RunResult r = run({"0x50;touch pwned", "one.bin", "two.bin"});
   EXPECT_EQ(r.exitCode, 0);
   std::vector<std::vector<std::string>> calls = box.toolCalls();
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0], (Args{"-i2cp", "0x50;touch pwned"}));
   EXPECT_EQ(calls[1][1], "0x50;touch pwned");
-  EXPECT_NE(r.out.find("Command:  vxtool -i2cp '0x50;touch pwned' 2>&1 > busscan.out\n"),
-            std::string::npos);
+  EXPECT_NE(r.out.find(scanEcho("'0x50;touch pwned'")), std::string::npos);
   EXPECT_FALSE(box.exists(box.workDir() + "/pwned"));
 }
 

@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "driver_e2e.h"
+#include "e2e_support.h"
+#include "expected.h"
 
 namespace {
 
-using namespace driver;
+using namespace expected;
+using Driver = EndToEnd;
 
 HANDLE processOf(const Running &running) {
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(running.pid));
@@ -25,7 +27,7 @@ TEST_F(Driver, LockHeldWhileAToolWritesEvenAfterVexoflashEnded) {
   Running first = box.start({"0x50", "one.bin", "two.bin"});
   ASSERT_TRUE(box.waitFor(box.dir() + "/flash.started"));
 
-  RunResult second = box.run({"0x50", "one.bin", "two.bin"});
+  RunResult second = run();
   EXPECT_EQ(second.out, banner + locked);
   EXPECT_EQ(second.exitCode, 111);
   EXPECT_EQ(box.toolCalls().size(), 2u); // the first run's scan and flash
@@ -34,14 +36,14 @@ TEST_F(Driver, LockHeldWhileAToolWritesEvenAfterVexoflashEnded) {
   // Ended as a crash or Task Manager ends it: cmd.exe and the tool live on.
   ASSERT_TRUE(TerminateProcess(processOf(first), 0xC000013AUL));
   ASSERT_EQ(WaitForSingleObject(processOf(first), 10000), WAIT_OBJECT_0);
-  RunResult third = box.run({"0x50", "one.bin", "two.bin"});
+  RunResult third = run();
   EXPECT_EQ(third.out, banner + locked);
   EXPECT_EQ(third.exitCode, 111);
 
   box.writeFile(box.dir() + "/release", "");
   EXPECT_EQ(box.finish(first).exitCode, -1); // after its tool has ended
   box.setFlashStatus("0");
-  RunResult fourth = box.run({"0x50", "one.bin", "two.bin"});
+  RunResult fourth = run();
   EXPECT_EQ(fourth.exitCode, 0);
   EXPECT_EQ(box.toolCalls().size(), 4u);
 }
@@ -52,7 +54,7 @@ TEST_F(Driver, LockHeldWhileAToolWritesEvenAfterVexoflashEnded) {
 TEST_F(Driver, ToolCommandsKeepTheWorkingDirectoryOutOfTheSearch) {
   ASSERT_EQ(std::getenv("NoDefaultCurrentDirectoryInExePath"), nullptr);
   box.setScanReport(report1);
-  RunResult r = box.run({"0x50", "one.bin", "two.bin"});
+  RunResult r = run();
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(box.readFile(box.dir() + "/tool.env"), "1\n1\n");
 }

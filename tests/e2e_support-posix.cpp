@@ -21,6 +21,10 @@ bool argumentRefused(const std::string & /*argument*/) {
   return false; // single quotes take every byte literally
 }
 
+bool posixSystem() {
+  return true;
+}
+
 bool textEndsAtCtrlZ() {
   return false;
 }
@@ -34,6 +38,10 @@ void setEnvironment(const char *name, const char *value) {
     setenv(name, value, 1);
   else
     unsetenv(name);
+}
+
+bool rerunWithArguments(const Args & /*args*/) {
+  return false;
 }
 
 namespace {

@@ -6,13 +6,6 @@
 #include <sstream>
 #include <thread>
 
-const std::string banner = "\n"
-                           "************************************************************\n"
-                           "   Tarnell Vexo3 Update Utility for use with QEL hardware   \n"
-                           "       Version 1.6 Build 1.51 - Release Date 4/25/14        \n"
-                           "************************************************************\n"
-                           "\n";
-
 Sandbox::~Sandbox() {
   std::error_code ignored;
   std::filesystem::remove_all(dir_, ignored);

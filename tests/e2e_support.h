@@ -1,12 +1,17 @@
 // End-to-end support: runs the built vexoflash as an operator would, in a
-// fresh directory, with a fake vxtool first on PATH. One interface, one
-// implementation per platform (e2e_support-posix.cpp: a shell script as
-// the fake tool, fork and exec; e2e_support-win32.cpp: a small compiled
-// fake tool, CreateProcess).
+// fresh directory, with a fake vxtool first on PATH; and, for every test,
+// what differs between the platforms. One interface, one implementation
+// per platform (e2e_support-posix.cpp: a shell script as the fake tool,
+// fork and exec; e2e_support-win32.cpp: a small compiled fake tool,
+// CreateProcess).
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "expected.h"
 
 struct RunResult {
   std::string out; // standard output, byte for byte, as read from a pipe
@@ -115,11 +120,12 @@ private:
   bool ignoreSigchld_ = false;
 };
 
-// The banner every run prints first.
-extern const std::string banner;
-
 // What differs between the platforms the tests run on.
 //
+// True on a POSIX system: the tool commands run through a POSIX shell (the
+// fake tool runs the scan and flash scripts, arguments are single-quoted)
+// and a test can make symbolic links. Tests that need it skip on Windows.
+bool posixSystem();
 // The separator of the directories in PATH.
 extern const char pathListSeparator;
 // The interpreter's own line about a tool that died by signal N (dash's
@@ -136,3 +142,32 @@ bool textEndsAtCtrlZ();
 // Sets an environment variable of this process, which runs inherit;
 // nullptr removes it.
 void setEnvironment(const char *name, const char *value);
+
+using Args = std::vector<std::string>;
+
+// On Windows vexoflash checks its arguments against its process's own
+// command line, so a test that runs it in process with args needs them
+// there. Returns false where they are (or, on POSIX, nothing checks);
+// else runs the current test again in a new process of this program with
+// args on its command line, expects it to pass there, and returns true.
+bool rerunWithArguments(const Args &args);
+
+// The end-to-end tests' fixture: a sandbox with the fake tool installed.
+class EndToEnd : public ::testing::Test {
+protected:
+  void SetUp() override {
+    box.installFakeTool();
+  }
+  // A run with the device at 0x50, fw-1.bin and fw-2.bin.
+  RunResult run(const Args &args = {"0x50", "fw-1.bin", "fw-2.bin"}) const {
+    return box.run(args);
+  }
+  // A run refused before any tool command: the banner, then message, and
+  // the exit code 111.
+  void expectRefused(const RunResult &r, const std::string &message) const {
+    EXPECT_EQ(r.out, expected::banner + message);
+    EXPECT_EQ(r.exitCode, 111);
+    EXPECT_TRUE(box.toolCalls().empty());
+  }
+  Sandbox box;
+};

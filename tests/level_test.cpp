@@ -2,6 +2,8 @@
 #include <string>
 
 #include "common/common.h"
+#include "e2e_support.h"
+#include "expected.h"
 #include "query/query.h"
 #include "table.h"
 #include "unit_support.h"
@@ -9,6 +11,8 @@
 namespace {
 
 NAMED_ROWS
+
+using namespace expected;
 
 struct LevelCase {
   const char *name;
@@ -19,11 +23,13 @@ struct LevelCase {
 class ReadFirmwareLevel : public UnitTest, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(ReadFirmwareLevel, PrintsAndKeepsTheLevelText) {
+  if (GetParam().report.find("\r\n") != std::string::npos && *keptCarriageReturn() == '\0')
+    GTEST_SKIP() << "text mode drops the CR of a CR LF here; the end-to-end CrLf rows cover it";
   writeReport(GetParam().report);
   char prvLvl[textBlockSize];
   std::memset(prvLvl, '#', sizeof prvLvl); // never shows up in a result
   std::string out = captureOutput([&] { readFirmwareLevel(prvLvl); });
-  EXPECT_EQ(out, "Current Firmware Level = " + GetParam().level + "\n");
+  EXPECT_EQ(out, levelLine(GetParam().level));
   EXPECT_EQ(std::string(prvLvl), GetParam().level);
 }
 
@@ -46,21 +52,21 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"HighByteIsNotWhitespace", "Firmware level  = \xA0\x85x62\n", "\xA0\x85x62"},
         LevelCase{"LongestLevel", "Firmware level  =" + long238 + "\n", long238},
         LevelCase{"NoLevelLine", "Reserved bytes  = 0x01\n", ""}, LevelCase{"EmptyReport", "", ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 TEST_F(UnitTest, LevelTracesTheLevelLine) {
   writeReport("Reserved bytes  = 0x01\nFirmware level  =  0x62   \n");
   traceMode = true;
   char prvLvl[textBlockSize];
   std::string out = captureOutput([&] { readFirmwareLevel(prvLvl); });
-  EXPECT_EQ(out, "line:  Firmware level  =  0x62\nfwLvl:  0x62\nCurrent Firmware Level = 0x62\n");
+  EXPECT_EQ(out, levelTrace("Firmware level  =  0x62", "0x62") + levelLine("0x62"));
 }
 
 TEST_F(UnitTest, LevelWithoutReportIsEmpty) {
   char prvLvl[textBlockSize];
   std::memset(prvLvl, '#', sizeof prvLvl);
   std::string out = captureOutput([&] { readFirmwareLevel(prvLvl); });
-  EXPECT_EQ(out, "ERROR: Could not open image file!\n\nCurrent Firmware Level = \n");
+  EXPECT_EQ(out, cannotOpenReport + levelLine(""));
   EXPECT_STREQ(prvLvl, "");
 }
 

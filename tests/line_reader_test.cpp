@@ -56,6 +56,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{
                           "SpaceAt255IsTrimmedInThePiece", s254 + " " + "rest\n", {s254, "rest"}},
                       LineCase{"Exactly254", s254 + "\nz\n", {s254, "z"}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 } // namespace

@@ -1,5 +1,5 @@
 // Shared by the simulated tool's end-to-end tests of every platform: the
-// expected output, the fixture and the fault table's row type.
+// fixture, the fault table's row type and the simulated tool's usage.
 #pragma once
 
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
+#include "expected.h"
 #include "sim.h"
 #include "table.h"
 
@@ -17,56 +18,36 @@ namespace simrun {
 
 NAMED_ROWS
 
+using namespace expected;
+
 inline const std::string image1 = "vexo3-image1.vx3";
 inline const std::string image2 = "vexo3-image2.vx3";
 inline const std::string stateFile = "vexo3-sim.state";
-
-inline const std::string updatedAc = "Vexo found and firmware updated.\n"
-                                     "AC power cycle the system for the update to take affect.\n";
-inline const std::string updatedDc = "Vexo found and firmware updated.\n"
-                                     "DC power cycle the system for the update to take effect.\n";
-inline const std::string upToDate =
-    "Vexo Found and Firmware level is up-to-date. No flashing required.\n";
-inline const std::string updateError =
-    "Vexo firmware update error - Vexo found but update failed.\n";
-inline const std::string notCompleted = "The VEXO update did not complete successfully.\n";
-inline const std::string notCompleted5 =
-    "The VEXO update did not complete successfully.  Return code: 5\n";
-inline const std::string notCompleted6 =
-    "The VEXO update did not complete successfully.  Return code: 6\n";
-
-inline std::string scanEcho(const std::string &address) {
-  return "\nScanning for Vexo3 image.\nCommand:  vxtool -i2cp " + address + " 2>&1 > busscan.out\n";
-}
-
-// The output after the banner of a run that gets as far as the flash.
-inline std::string flashRun(const std::string &level, const std::string &file,
-                            const std::string &outcome) {
-  return scanEcho("0x50") + "Current Firmware Level = " + level + "\nFlashing Vexo.\n" +
-         "Command:  vxtool -i2cp 0x50 -q -f " + file + " 2>&1 > flash.out\n" + outcome;
-}
 
 inline std::string makeImage(int slot, unsigned long level, unsigned long silicon) {
   return makeImageText(silicon, slot, level);
 }
 
-// Sets one fault variable for the runs of one test.
+// Sets one fault variable, given as NAME=value, for the runs of one test.
 class ScopedEnv {
 public:
-  ScopedEnv(const char *name, const std::string &value) : name_(name) {
-    if (name_ != nullptr)
-      setEnvironment(name_, value.c_str());
+  explicit ScopedEnv(const std::string &assignment)
+      : name_(assignment.substr(0, assignment.find('='))) {
+    if (!assignment.empty())
+      setEnvironment(name_.c_str(), assignment.substr(name_.size() + 1).c_str());
   }
   ~ScopedEnv() {
-    if (name_ != nullptr)
-      setEnvironment(name_, nullptr);
+    if (!name_.empty())
+      setEnvironment(name_.c_str(), nullptr);
   }
   ScopedEnv(const ScopedEnv &) = delete;
   ScopedEnv &operator=(const ScopedEnv &) = delete;
 
 private:
-  const char *name_;
+  std::string name_;
 };
+
+inline const Args standard{"0x50", image1, image2};
 
 class SimRun : public ::testing::Test {
 protected:
@@ -81,7 +62,7 @@ protected:
   std::string work(const std::string &name) const {
     return box.workDir() + "/" + name;
   }
-  RunResult update(const std::vector<std::string> &args = {"0x50", image1, image2}) const {
+  RunResult update(const Args &args = standard) const {
     return box.run(args, std::string(VXSIM_DIR) + pathListSeparator + std::getenv("PATH"));
   }
   void powerCycle() const {
@@ -103,21 +84,18 @@ protected:
 // Runs that must not change the device, each with its console ending.
 struct FaultCase {
   const char *name;
-  const char *envName; // a fault variable, or nullptr
-  std::string envValue;
-  std::string state; // the state file before the run; empty for a fresh device
-  std::vector<std::string> args;
-  std::string extraFile; // written to the work folder as "extra.vx3"
   std::string afterBanner;
   int exitCode;
-  std::string flashEnv = {}; // an assignment for the flash command alone
+  std::string env = {};   // NAME=value: a fault variable for the run
+  std::string state = {}; // the state file before the run; empty for a fresh device
+  Args args = standard;
+  std::string extraFile = {}; // written to the work folder as "extra.vx3"
+  std::string flashEnv = {};  // an assignment for the flash command alone
 };
 
 class Fault : public SimRun, public ::testing::WithParamInterface<FaultCase> {};
 
-inline const std::vector<std::string> standard{"0x50", image1, image2};
-inline const std::vector<std::string> withExtra{"0x50", image1, "extra.vx3"};
-inline const std::string notFound = "Vexo3 device not found.\n";
+inline const Args withExtra{"0x50", image1, "extra.vx3"};
 inline const std::string toolUsage =
     "usage: vxtool -i2cp ADDRESS                 scan the device\n"
     "       vxtool -i2cp ADDRESS -q -f FILE      write an image into the device\n"

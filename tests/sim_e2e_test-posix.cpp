@@ -109,21 +109,21 @@ INSTANTIATE_TEST_SUITE_P(
                  "line 1: bad pending '3'", 0, 0},
         ToolCase{"StateIsAFolder", "VXTOOL_SIM_STATE=. vxtool --power-cycle", "", 6, "",
                  "vxtool: .: ", 0, 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // The tool's standard error follows the flash command.
 INSTANTIATE_TEST_SUITE_P(
     FlashOnly, Fault,
     ::testing::Values(
-        FaultCase{"ToolUsageErrorInTheFlash", nullptr, "", "", standard, "",
+        FaultCase{"ToolUsageErrorInTheFlash",
                   flashRun("0x60", image2,
                            "vxtool: VXTOOL_SIM_SIGNAL='99': expected a number from 1 to 64\n" +
-                               toolUsage + notCompleted5),
-                  1, "VXTOOL_SIM_SIGNAL=99"},
-        FaultCase{"BadStateInTheFlash", nullptr, "", "", standard, "running = 3\n",
+                               toolUsage + didNotCompleteWith(5)),
+                  1, "", "", standard, "", "VXTOOL_SIM_SIGNAL=99"},
+        FaultCase{"BadStateInTheFlash",
                   flashRun("0x60", image2,
-                           "vxtool: extra.vx3: line 1: bad running '3'\n" + notCompleted6),
-                  1, "VXTOOL_SIM_STATE=extra.vx3"}),
-    [](const auto &info) { return std::string(info.param.name); });
+                           "vxtool: extra.vx3: line 1: bad running '3'\n" + didNotCompleteWith(6)),
+                  1, "", "", standard, "running = 3\n", "VXTOOL_SIM_STATE=extra.vx3"}),
+    rowName);
 
 } // namespace

@@ -12,14 +12,13 @@ namespace {
 
 using namespace simrun;
 
+const std::string didNotCompleteRun = flashRun("0x60", image2, didNotComplete);
+
 INSTANTIATE_TEST_SUITE_P(
     NtStatus, Fault,
-    ::testing::Values(FaultCase{"AccessViolation", "VXTOOL_SIM_SIGNAL", "11", "", standard, "",
-                                flashRun("0x60", image2, notCompleted), 1},
-                      FaultCase{"FailFast", "VXTOOL_SIM_SIGNAL", "6", "", standard, "",
-                                flashRun("0x60", image2, notCompleted), 1},
-                      FaultCase{"ControlC", "VXTOOL_SIM_SIGNAL", "2", "", standard, "",
-                                flashRun("0x60", image2, notCompleted), 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ::testing::Values(FaultCase{"AccessViolation", didNotCompleteRun, 1, "VXTOOL_SIM_SIGNAL=11"},
+                      FaultCase{"FailFast", didNotCompleteRun, 1, "VXTOOL_SIM_SIGNAL=6"},
+                      FaultCase{"ControlC", didNotCompleteRun, 1, "VXTOOL_SIM_SIGNAL=2"}),
+    rowName);
 
 } // namespace

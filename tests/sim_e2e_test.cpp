@@ -19,7 +19,7 @@ using namespace simrun;
 
 TEST_F(SimRun, NewImageRunsOnlyAfterThePowerCycle) {
   RunResult r = update();
-  EXPECT_EQ(r.out, banner + flashRun("0x60", image2, updatedAc));
+  EXPECT_EQ(r.out, banner + flashRun("0x60", image2, updated + acAdvice));
   EXPECT_EQ(r.exitCode, 0);
   std::string log = box.readText(work("flash.out"));
   EXPECT_NE(log.find("Slot 2 now holds level 0x62; the device boots it at the next power cycle.\n"),
@@ -39,7 +39,7 @@ TEST_F(SimRun, NewImageRunsOnlyAfterThePowerCycle) {
 
   powerCycle();
   r = update();
-  EXPECT_EQ(r.out, banner + flashRun("0x62", image1, updatedDc));
+  EXPECT_EQ(r.out, banner + flashRun("0x62", image1, updated + dcAdvice));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(box.readText(work("busscan.out")).find("\nReserved bytes  = 0x02\n"),
             std::string::npos);
@@ -57,10 +57,10 @@ TEST_F(SimRun, NewImageRunsOnlyAfterThePowerCycle) {
 
 TEST_F(SimRun, StateFileFromTheEnvironment) {
   std::string state = box.dir() + "/elsewhere.state";
-  ScopedEnv env("VXTOOL_SIM_STATE", state);
+  ScopedEnv env("VXTOOL_SIM_STATE=" + state);
   box.writeFile(state, "running = 2\nlevel2 = 0x61\n");
   RunResult r = update();
-  EXPECT_EQ(r.out, banner + flashRun("0x61", image1, updatedAc));
+  EXPECT_EQ(r.out, banner + flashRun("0x61", image1, updated + acAdvice));
   EXPECT_NE(box.readText(state).find("pending = 1\n"), std::string::npos);
   powerCycle();
   EXPECT_NE(box.readText(state).find("running = 1\n"), std::string::npos);
@@ -71,7 +71,7 @@ TEST_F(SimRun, StateFileFromTheEnvironment) {
 // writes, the other finds the slot written, and the state is whole with
 // no temporary file left beside it.
 TEST_F(SimRun, TwoFlashesAtOnceWriteTheSlotOnce) {
-  ScopedEnv env("VXTOOL_SIM_DELAY", "0.5");
+  ScopedEnv env("VXTOOL_SIM_DELAY=0.5");
   const std::vector<std::string> flash{"-i2cp", "0x50", "-q", "-f", image2};
   Running first = box.startProgram(VXSIM_TOOL, flash);
   Running second = box.startProgram(VXSIM_TOOL, flash);
@@ -98,7 +98,7 @@ TEST_F(SimRun, TwoFlashesAtOnceWriteTheSlotOnce) {
 
 TEST_P(Fault, EndsAsTheDeviceAnswersAndLeavesItAlone) {
   const FaultCase &c = GetParam();
-  ScopedEnv env(c.envName, c.envValue);
+  ScopedEnv env(c.env);
   if (!c.state.empty())
     box.writeFile(work(stateFile), c.state);
   if (!c.extraFile.empty())
@@ -111,65 +111,40 @@ TEST_P(Fault, EndsAsTheDeviceAnswersAndLeavesItAlone) {
   EXPECT_EQ(box.readFile(work(stateFile)), c.state);
 }
 
+const std::string bothAt62 = "level1 = 0x62\nlevel2 = 0x62\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, Fault,
     ::testing::Values(
-        FaultCase{"UpToDate", nullptr, "", "level1 = 0x62\nlevel2 = 0x62\n", standard, "",
-                  flashRun("0x62", image2, upToDate), 0},
-        FaultCase{"UpToDateOnASlowDevice", "VXTOOL_SIM_DELAY", "0.1",
-                  "level1 = 0x62\nlevel2 = 0x62\n", standard, "",
-                  flashRun("0x62", image2, upToDate), 0},
-        FaultCase{"BadDelay", "VXTOOL_SIM_DELAY", "1e3", "", standard, "",
-                  scanEcho("0x50") +
+        FaultCase{"UpToDate", flashRun("0x62", image2, upToDate), 0, "", bothAt62},
+        FaultCase{"UpToDateOnASlowDevice", flashRun("0x62", image2, upToDate), 0,
+                  "VXTOOL_SIM_DELAY=0.1", bothAt62},
+        FaultCase{"BadDelay",
+                  scanEcho() +
                       "vxtool: VXTOOL_SIM_DELAY='1e3': expected seconds from 0 to 3600, such as "
                       "0.5\n" +
                       toolUsage + notFound,
-                  171},
-        FaultCase{"SlotToWriteHoldsTheLevel", nullptr, "", "level2 = 0x62\npending = 2\n", standard,
-                  "", flashRun("0x60", image2, upToDate), 0},
-        FaultCase{"SiliconIdMismatch", nullptr, "", "", withExtra, makeImage(2, 0x62, 0x1234),
-                  flashRun("0x60", "extra.vx3",
-                           "Vexo Silicon ID Error \x96 Vexo found but the silicon ID didn\x92t "
-                           "match file.\n"),
-                  1},
-        FaultCase{"MissingImage",
-                  nullptr,
-                  "",
-                  "",
-                  {"0x50", image1, "missing.vx3"},
-                  "",
-                  flashRun("0x60", "missing.vx3", updateError),
-                  2},
-        FaultCase{"MalformedImage", nullptr, "", "", withExtra, "VEXO3-IMAGE\nslot = 2\n",
-                  flashRun("0x60", "extra.vx3", updateError), 2},
-        FaultCase{"ImageForTheRunningSlot",
-                  nullptr,
-                  "",
-                  "",
-                  {"0x50", image2, image1},
-                  "",
-                  flashRun("0x60", image1, updateError),
-                  2},
-        FaultCase{"AbsentDevice", "VXTOOL_SIM_ABSENT", "1", "", standard, "",
-                  scanEcho("0x50") + notFound, 171},
-        FaultCase{"WrongAddress",
-                  nullptr,
-                  "",
-                  "",
-                  {"0x51", image1, image2},
-                  "",
-                  scanEcho("0x51") + notFound,
-                  171},
-        FaultCase{
-            "ForcedNoDevice", "VXTOOL_SIM_STATUS", "1", "", standard, "",
-            flashRun("0x60", image2, "No Vexos found in the system.\nFirmware was not flashed.\n"),
-            171},
-        FaultCase{"ForcedStatus12", "VXTOOL_SIM_STATUS", "12", "", standard, "",
-                  flashRun("0x60", image2, updateError), 2},
-        FaultCase{"KilledBySigkill", "VXTOOL_SIM_SIGNAL", "9", "", standard, "",
-                  flashRun("0x60", image2, shellNotice(9) + notCompleted), 1},
-        FaultCase{"KilledBySigterm", "VXTOOL_SIM_SIGNAL", "15", "", standard, "",
-                  flashRun("0x60", image2, shellNotice(15) + notCompleted), 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+                  171, "VXTOOL_SIM_DELAY=1e3"},
+        FaultCase{"SlotToWriteHoldsTheLevel", flashRun("0x60", image2, upToDate), 0, "",
+                  "level2 = 0x62\npending = 2\n"},
+        FaultCase{"SiliconIdMismatch", flashRun("0x60", "extra.vx3", siliconIdError), 1, "", "",
+                  withExtra, makeImage(2, 0x62, 0x1234)},
+        FaultCase{"MissingImage", flashRun("0x60", "missing.vx3", updateError), 2, "", "",
+                  Args{"0x50", image1, "missing.vx3"}},
+        FaultCase{"MalformedImage", flashRun("0x60", "extra.vx3", updateError), 2, "", "",
+                  withExtra, "VEXO3-IMAGE\nslot = 2\n"},
+        FaultCase{"ImageForTheRunningSlot", flashRun("0x60", image1, updateError), 2, "", "",
+                  Args{"0x50", image2, image1}},
+        FaultCase{"AbsentDevice", scanEcho() + notFound, 171, "VXTOOL_SIM_ABSENT=1"},
+        FaultCase{"WrongAddress", scanEcho("0x51") + notFound, 171, "", "",
+                  Args{"0x51", image1, image2}},
+        FaultCase{"ForcedNoDevice", flashRun("0x60", image2, noVexo), 171, "VXTOOL_SIM_STATUS=1"},
+        FaultCase{"ForcedStatus12", flashRun("0x60", image2, updateError), 2,
+                  "VXTOOL_SIM_STATUS=12"},
+        FaultCase{"KilledBySigkill", flashRun("0x60", image2, shellNotice(9) + didNotComplete), 1,
+                  "VXTOOL_SIM_SIGNAL=9"},
+        FaultCase{"KilledBySigterm", flashRun("0x60", image2, shellNotice(15) + didNotComplete), 1,
+                  "VXTOOL_SIM_SIGNAL=15"}),
+    rowName);
 
 } // namespace

@@ -26,7 +26,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemCase{"Exit255", exited(255), 255},
                       SystemCase{"ShellKilled", SIGKILL, toolAbnormalEnd},
                       SystemCase{"ShellKilledWithCore", SIGSEGV | 0x80, toolAbnormalEnd}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // The same through a real shell, as the tool commands run.
 

@@ -30,7 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemCase{"FailFast", ntStatus(0xC0000409), toolAbnormalEnd},
                       SystemCase{"MinusTwo", -2, toolAbnormalEnd},
                       SystemCase{"Lowest", INT_MIN, toolAbnormalEnd}),
-    [](const auto &info) { return std::string(info.param.name); });
+    rowName);
 
 // The same through cmd.exe, as the tool commands run.
 
