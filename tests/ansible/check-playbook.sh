@@ -52,12 +52,15 @@ runs=0
 #   arguments come from the array case_args, the array case_wrap holds
 #   a command that runs ansible-playbook, and case_report the KEY=VALUE
 #   pairs that the fleet report must hold for the host (null for none).
-address=0x50
-playbook=contrib/ansible/vexoflash.yml
-host=localhost
-case_args=()
-case_wrap=()
-case_report=()
+reset_case() {
+  address=0x50
+  playbook=contrib/ansible/vexoflash.yml
+  host=localhost
+  case_args=()
+  case_wrap=()
+  case_report=()
+}
+reset_case
 run_case() {
   local name=$1 task=$2 changed=$3 failed=$4
   shift 4
@@ -72,12 +75,7 @@ run_case() {
     -e "vexoflash_image1=$image1" -e "vexoflash_image2=$image2" \
     -e "vexoflash_address=$address" "${case_args[@]}" >"$log" 2>&1 || true
   local report=("${case_report[@]}") who=$host
-  address=0x50
-  playbook=contrib/ansible/vexoflash.yml
-  host=localhost
-  case_args=()
-  case_wrap=()
-  case_report=()
+  reset_case
 
   local shown recap
   shown=$(awk '/^TASK \[vexoflash : Update the Vexo3 firmware\]/ { getline; print $1; exit }' "$log")

@@ -54,11 +54,16 @@ LEVEL_ROWS = {
 }
 
 
+# Rows of the C++ scan table about the scan tool's status, not the report.
+SCAN_STATUS_ROWS = {"StaleReportWhenTheShellFails", "InterruptedIsNotRead",
+                    "WhateverTheToolReturned"}
+
+
 def test_rows_match_the_cpp_tables():
     for source, case, rows in (("scan_test.cpp", "ImageCase", IMAGE_ROWS),
                                ("level_test.cpp", "LevelCase", LEVEL_ROWS)):
         names = re.findall(case + r'\{"(\w+)"', (ROOT / "tests" / source).read_text())
-        assert sorted(names) == sorted(rows), source
+        assert sorted(set(names) - SCAN_STATUS_ROWS) == sorted(rows), source
 
 
 @pytest.mark.parametrize("name", IMAGE_ROWS)
