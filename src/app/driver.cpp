@@ -106,7 +106,7 @@ int runUpdate(const char *address, const char *image1, const char *image2, char 
   record.level = prvLvl;
   FlashReport flash;
   int result = vexoUpdate(address, imageFile, prvLvl, &flash);
-  if (flash.ran) {
+  if (flash.outcome != nullptr) {
     record.outcome = flash.outcome;
     record.image = imageFile;
     record.status = flash.status;

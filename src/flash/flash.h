@@ -5,10 +5,11 @@ extern const char levelThreshold[]; // "0x61"
 
 // What a flash run did, for the audit record.
 struct FlashReport {
-  bool ran = false;              // the flash command ran
-  int status = 0;                // the tool status as traced, before folding
-  const char *outcome = nullptr; // updated, up-to-date, failed, not-completed or not-found
-  const char *advice = nullptr;  // "DC" or "AC" after an update
+  int status = 0; // the tool status as traced, before folding
+  // updated, up-to-date, failed, not-completed or not-found; nullptr when
+  // the flash command did not run.
+  const char *outcome = nullptr;
+  const char *advice = nullptr; // "DC" or "AC" after an update
 };
 
 // Runs the flash command for imageFile, prints the outcome and, after an

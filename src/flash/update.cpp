@@ -52,7 +52,6 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
   status = runToolCommand(command);
   if (status == toolAbnormalEnd)
     status = 255; // a tool that did not end by itself did not complete
-  done.ran = true;
   done.status = status;
   done.outcome = "not-completed";
   if (traceMode) {
