@@ -1,15 +1,17 @@
-# Install rules and the Debian package.
+# Install rules, the Debian package and the RPM.
 #
 #   cmake --install build/release --prefix /usr/local   # program, manual, docs
 #   cd build/release && cpack -G DEB                     # vexoflash_<version>-1_<arch>.deb
+#   cd build/release && cpack -G RPM                     # vexoflash-<version>-1.<arch>.rpm
 #
 # The default install is what an operator needs: the program (in sbin, an
 # administrator's command with its manual in section 8), its manual page
-# and its documentation. What only the Debian package needs is in the
-# component "debian", left out of the default install. Test helpers (a
-# simulated vxtool and the like) must be installed, if at all, with
-# EXCLUDE_FROM_ALL in a component of their own, so that neither the default
-# install nor the package carries them.
+# and its documentation. Left out of it, in components of their own: what
+# both packages add (component "packaged": the working directory
+# /var/lib/vexoflash, root's alone) and what only the Debian package needs
+# (component "debian"). Test helpers (a simulated vxtool and the like) must
+# be installed, if at all, with EXCLUDE_FROM_ALL in a component of their
+# own, so that neither the default install nor a package carries them.
 
 if(WIN32)
   include(cmake/WindowsPackage.cmake)
@@ -58,29 +60,63 @@ install(FILES ${VEXOFLASH_CHANGELOG} DESTINATION ${VEXOFLASH_DOCDIR}
         COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME vexoflash COMPONENT debian EXCLUDE_FROM_ALL)
+# The working directory that the manual recommends, made by the packages
+# (an absolute path, which cpack puts in the package as it is):
+# owned by root, mode 0700, so that no other user can even take its lock.
+file(MAKE_DIRECTORY ${VEXOFLASH_STAGE}/var/vexoflash)
+install(DIRECTORY ${VEXOFLASH_STAGE}/var/vexoflash DESTINATION /var/lib
+        DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+        COMPONENT packaged EXCLUDE_FROM_ALL)
 
-# Debian package: cpack -G DEB in the build tree.
+# The packages: cpack -G DEB or -G RPM in the build tree. Both hold the
+# default install and the component "packaged"; the .deb also "debian".
 set(CPACK_PACKAGE_NAME vexoflash)
 set(CPACK_PACKAGE_VENDOR "the vexoflash developers")
 set(CPACK_PACKAGE_CONTACT "vexoflash developers <vexoflash@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware update utility for the Vexo3 device")
+set(CPACK_PACKAGE_DESCRIPTION
+    "vexoflash updates the firmware of the Vexo3 device built into the system
+it runs on. It drives the vendor's programming tool vxtool: it scans the
+device, writes the firmware image the device does not run, and reports
+the outcome with a fixed message, power-cycle advice and an exit status
+that scripts can act on.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY vexoflash)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
-# The package holds the default install and the Debian-only files.
-set(CPACK_INSTALL_CMAKE_PROJECTS
-    "${CMAKE_BINARY_DIR};vexoflash;ALL;/;${CMAKE_BINARY_DIR};vexoflash;debian;/")
+set(CPACK_VEXOFLASH_PROJECTS_DEB
+    "${CMAKE_BINARY_DIR};vexoflash;ALL;/;${CMAKE_BINARY_DIR};vexoflash;packaged;/;${CMAKE_BINARY_DIR};vexoflash;debian;/")
+set(CPACK_VEXOFLASH_PROJECTS_RPM
+    "${CMAKE_BINARY_DIR};vexoflash;ALL;/;${CMAKE_BINARY_DIR};vexoflash;packaged;/")
+# Picks the components of each generator's package at cpack time.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/CPackProjects.cmake)
+
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The synopsis line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "vexoflash updates the firmware of the Vexo3 device built into the system
-it runs on. It drives the vendor's programming tool vxtool: it scans the
-device, writes the firmware image the device does not run, and reports
-the outcome with a fixed message, power-cycle advice and an exit status
-that scripts can act on.")
+
+# The RPM, for RHEL-family systems. Its dependencies come from rpmbuild's
+# own dependency generator. It owns no directory that the system's
+# filesystem package owns, only its documentation directory and its
+# working directory. Not relocatable: an administrator's command stays in
+# /usr/sbin. No /usr/lib/.build-id links: there is no debuginfo package
+# for them to lead to.
+set(CPACK_PACKAGE_RELOCATABLE OFF)
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
+set(CPACK_RPM_PACKAGE_GROUP "Applications/System")
+set(CPACK_RPM_PACKAGE_SUMMARY "Firmware update utility for the Vexo3 device")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_RPM_SPEC_MORE_DEFINE
+    "%define packager ${CPACK_PACKAGE_CONTACT}\n%define _build_id_links none")
+set(CPACK_RPM_CHANGELOG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog.rpm)
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+    /usr/sbin /usr/share/man /usr/share/man/man8 /var /var/lib)
+set(CPACK_RPM_USER_FILELIST
+    "%doc /usr/share/doc/vexoflash/README.md"
+    "%license /usr/share/doc/vexoflash/copyright"
+    "%dir %attr(0700,root,root) /var/lib/vexoflash")
 include(CPack)

@@ -62,3 +62,11 @@ install_needed() {
   apt-get install -y -q "$@" $missing_packages >/dev/null
   missing_packages=""
 }
+
+# built_tree PRESET [TARGET]: the preset's build tree as an earlier step
+# left it, configured here only when there is none yet, and TARGET (or
+# everything) brought up to date: nothing to do when that step built it.
+built_tree() {
+  [ -f "build/$1/build.ninja" ] || cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" ${2:+--target "$2"} >/dev/null
+}

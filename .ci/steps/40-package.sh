@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The manual page renders without warnings and names every outcome; the
 # install and the Debian package of the release build hold what an
-# operator needs and nothing else, the Debian-only files in the package
-# alone; lintian finds no error in the package, and no hardening tag even
-# among its informational ones (-I).
+# operator needs and nothing else, the Debian-only files and the working
+# directory /var/lib/vexoflash (root's, 0700) in the package alone; lintian
+# finds no error in the package, and no hardening tag (PIE, RELRO,
+# BIND_NOW, fortified calls) even among its informational ones (-I).
 set -euo pipefail
 . scripts/prereqs.sh
 need_build_tools
@@ -104,6 +105,9 @@ drwxr-xr-x root/root ./usr/share/lintian/overrides/
 drwxr-xr-x root/root ./usr/share/man/
 drwxr-xr-x root/root ./usr/share/man/man8/
 -rw-r--r-- root/root ./usr/share/man/man8/vexoflash.8.gz
+drwxr-xr-x root/root ./var/
+drwxr-xr-x root/root ./var/lib/
+drwx------ root/root ./var/lib/vexoflash/
 LIST
 diff -u "$work/expected-contents.txt" "$work/contents.txt"
 

@@ -1,0 +1,5 @@
+# Read by cpack for each generator (CPACK_PROJECT_CONFIG_FILE): the install
+# components that its package holds, from CPACK_VEXOFLASH_PROJECTS_<GENERATOR>.
+if(DEFINED CPACK_VEXOFLASH_PROJECTS_${CPACK_GENERATOR})
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${CPACK_VEXOFLASH_PROJECTS_${CPACK_GENERATOR}}")
+endif()
