@@ -24,6 +24,7 @@ struct ValueCase {
   const char *name;
   std::string value;
   std::string written;
+  std::string login = ""; // who logged in; empty: not known
 };
 
 class AuditValue : public ::testing::TestWithParam<ValueCase> {};
@@ -33,9 +34,10 @@ TEST_P(AuditValue, CannotSplitOrForgeARecord) {
   record.outcome = "not-found";
   record.exitCode = 171;
   record.address = GetParam().value.c_str();
-  EXPECT_EQ(formatAuditRecord(record, {"0", "root", "/var/lib/vexoflash"}),
-            "outcome=not-found exit=171 address=" + GetParam().written +
-                " uid=0 user=root dir=/var/lib/vexoflash");
+  const std::string login = GetParam().login.empty() ? "" : " login=" + GetParam().login;
+  EXPECT_EQ(formatAuditRecord(record, {"0", "root", "/var/lib/vexoflash", GetParam().login}),
+            "outcome=not-found exit=171 address=" + GetParam().written + " uid=0 user=root" +
+                login + " dir=/var/lib/vexoflash");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,9 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ValueCase{"Plain", "0x50", "0x50"}, ValueCase{"Empty", "", R"("")"},
                       ValueCase{"Space", "img 1.bin", R"("img 1.bin")"},
                       ValueCase{"QuoteAndBackslash", R"(a"b\c)", R"("a\"b\\c")"},
-                      ValueCase{"EqualsSign", "a=b", R"("a=b")"},
+                      ValueCase{"EqualsSign", "a=b", R"("a\x3db")"},
+                      ValueCase{"ForgedPairsAfterASpace", "y status=0 advice=DC",
+                                R"("y status\x3d0 advice\x3dDC")"},
                       ValueCase{"LineFeedAndForgedKey", "x\noutcome=updated",
-                                R"("x\x0Aoutcome=updated")"},
+                                R"("x\x0Aoutcome\x3dupdated")"},
+                      ValueCase{"LoginAfterUser", "0x50", "0x50", "alice"},
                       ValueCase{"ControlAndHighBytes", "\t\x7F\x96", R"("\x09\x7F\x96")"}),
     rowName);
 

@@ -1,7 +1,7 @@
 // Broken input that takes a POSIX system to make: a 50 MB report written
 // by shell commands, links, FIFOs and devices under the report names, a
-// working directory others may write, Ctrl+C during a slow scan and a log
-// reader that goes away.
+// working directory others may write, reports left by another user, Ctrl+C
+// during a slow scan, a hang-up, SIGTERM and a log reader that goes away.
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -108,17 +109,19 @@ INSTANTIATE_TEST_SUITE_P(
                       NonRegularCase{"FlashLogDirectory", "flash.out", Kind::directory}),
     rowName);
 
-// A working directory that users other than its owner may write is
-// refused before anything runs: they could plant a link under a report
-// name, or swap the scan report, after any check on the names. A group
-// that is root's or the owner's private group (nobody's nogroup, with no
-// members) is no other user.
+// A working directory that users other than its owner may write, or whose
+// owner is neither root nor the run's user, is refused before anything
+// runs: they could plant a link under a report name, or swap the scan
+// report, after any check on the names. A group that is root's or the
+// owner's private group (nobody's nogroup, with no members) is no other
+// user.
 struct DirectoryCase {
   const char *name;
   mode_t mode;
   const char *owner; // "user:group" for chown, which takes root; empty: the sandbox's
   const char *acl;   // an entry for setfacl -m; empty: none
   bool refused;
+  bool runAsOwner = false; // run as nobody, in a directory of nobody's
 };
 
 class WorkingDirectory : public EndToEnd, public ::testing::WithParamInterface<DirectoryCase> {};
@@ -126,10 +129,14 @@ class WorkingDirectory : public EndToEnd, public ::testing::WithParamInterface<D
 TEST_P(WorkingDirectory, OthersWhoMayWriteItAreRefused) {
   const DirectoryCase &row = GetParam();
   const std::string dir = box.workDir();
-  if (*row.owner != '\0' || *row.acl != '\0') {
+  if (*row.owner != '\0' || *row.acl != '\0' || row.runAsOwner) {
     if (geteuid() != 0)
       GTEST_SKIP() << "only root may give the directory away";
-    ASSERT_EQ(std::system(("chown " + std::string(row.owner) + " " + dir).c_str()), 0);
+    if (row.runAsOwner && !box.runUnprivileged())
+      GTEST_SKIP() << "an ordinary user cannot reach " << box.dir();
+    if (*row.owner != '\0') {
+      ASSERT_EQ(std::system(("chown " + std::string(row.owner) + " " + dir).c_str()), 0);
+    }
   }
   ASSERT_EQ(chmod(dir.c_str(), row.mode), 0);
   // After the mode: chmod would set the ACL's mask from the group bits.
@@ -157,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DirectoryCase{"StickyWritableByAll", 01777, "", "", true},
                       DirectoryCase{"GroupRoot", 0775, "0:0", "", false},
                       DirectoryCase{"GroupOfOtherUsers", 02775, "0:65534", "", true},
-                      DirectoryCase{"OwnersPrivateGroup", 0775, "65534:65534", "", false},
+                      DirectoryCase{"OwnersPrivateGroup", 0775, "", "", false, true},
+                      DirectoryCase{"OwnedByAnotherUser", 0755, "65534:65534", "", true},
                       DirectoryCase{"AclLetsAUserWrite", 0755, "0:0", "u:65534:rwx", true},
                       DirectoryCase{"AclReadOnlyForAUser", 0755, "0:0", "u:65534:rx", false}),
     rowName);
@@ -215,5 +223,93 @@ TEST_F(BadInput, CtrlCDuringASlowScanStopsTheRun) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(box.toolCalls().size(), 1u);
 }
+
+// A hang-up reaches the whole process group, and SIGTERM vexoflash alone;
+// neither cuts a write short. SIGTERM stops the run right after the scan,
+// but once the flash has begun the run reports it as usual.
+struct SignalCase {
+  const char *name;
+  std::string part; // the tool command that holds while the signal arrives
+  int signal;
+  bool toGroup;
+  std::string out; // after the banner
+  int exitCode;
+};
+
+class Signal : public EndToEnd, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(Signal, NeverCutsAWriteShort) {
+  const SignalCase &row = GetParam();
+  box.setScanReport(report1);
+  (row.part == "scan" ? box.setScanStatus("hold") : box.setFlashStatus("hold"));
+  Running running = box.start({"0x50", "fw-1.bin", "fw-2.bin"});
+  ASSERT_TRUE(box.waitFor(box.dir() + "/" + row.part + ".started"));
+  ASSERT_EQ(kill(row.toGroup ? -running.pid : running.pid, row.signal), 0);
+  box.writeFile(box.dir() + "/release", "");
+  RunResult r = box.finish(running);
+  EXPECT_EQ(r.out, banner + row.out);
+  EXPECT_EQ(r.exitCode, row.exitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, Signal,
+    ::testing::Values(SignalCase{"HangUpDuringTheFlash", "flash", SIGHUP, true,
+                                 flashRun("0x62", "fw-2.bin", updated + dcAdvice), 0},
+                      SignalCase{"TermDuringTheScan", "scan", SIGTERM, false,
+                                 scanEcho() + didNotComplete, 1},
+                      SignalCase{"TermDuringTheFlash", "flash", SIGTERM, false,
+                                 flashRun("0x62", "fw-2.bin", updated + dcAdvice), 0}),
+    rowName);
+
+// Reports left in the directory are replaced, not emptied: whatever their
+// owner, links or the directory's default ACL, the run's reports are its
+// user's own, with one link, and no one else may write them.
+enum class Leftover { otherOwnerAndLink, defaultAcl };
+
+struct LeftoverCase {
+  const char *name;
+  Leftover how;
+};
+
+class LeftoverReports : public EndToEnd, public ::testing::WithParamInterface<LeftoverCase> {};
+
+TEST_P(LeftoverReports, AreMadeAnew) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root may give files away";
+  box.setScanReport(report1);
+  const std::string dir = box.workDir();
+  const std::string linked = box.dir() + "/linked";
+  if (GetParam().how == Leftover::otherOwnerAndLink) {
+    for (const char *name : {"busscan.out", "flash.out"}) {
+      std::string path = dir + "/" + name;
+      box.writeFile(path, "left by nobody\n");
+      ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+      ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+    }
+    ASSERT_EQ(link((dir + "/flash.out").c_str(), linked.c_str()), 0);
+  } else if (std::system(("setfacl -d -m u:65534:rw " + dir + " 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "no setfacl, or no ACLs on the file system of " << dir;
+  }
+  RunResult r = run();
+  EXPECT_EQ(r.out, banner + flashRun("0x62", "fw-2.bin", updated + dcAdvice));
+  for (const char *name : {"busscan.out", "flash.out"}) {
+    struct stat st {};
+    ASSERT_EQ(lstat((dir + "/" + name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_uid, geteuid()) << name;
+    EXPECT_EQ(st.st_nlink, 1u) << name;
+    // With an ACL, the group bits are its mask.
+    EXPECT_EQ(st.st_mode & 022, 0u) << name;
+  }
+  if (GetParam().how == Leftover::otherOwnerAndLink) {
+    EXPECT_EQ(box.readFile(linked), "left by nobody\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, LeftoverReports,
+                         ::testing::Values(LeftoverCase{"OwnedByAnotherUserAndLinked",
+                                                        Leftover::otherOwnerAndLink},
+                                           LeftoverCase{"DefaultAclOnTheDirectory",
+                                                        Leftover::defaultAcl}),
+                         rowName);
 
 } // namespace

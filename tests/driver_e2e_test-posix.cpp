@@ -1,12 +1,14 @@
-// The driver on POSIX systems: reports a run cannot empty (read-only for
-// an ordinary user, append-only for root), a caller that ignores SIGCHLD,
-// the flock(2) lock on the working directory, and the single-quoted echo.
+// The driver on POSIX systems: reports a run cannot make anew (in a
+// read-only directory, append-only for root), a caller that ignores SIGCHLD,
+// the flock(2) lock on the working directory, the host lock, and the
+// single-quoted echo.
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -24,10 +26,10 @@ NAMED_ROWS
 using namespace expected;
 using Driver = EndToEnd;
 
-// A report this run cannot empty is an earlier run's: the scan's
+// A report this run cannot make anew is an earlier run's: the scan's
 // redirection fails too, and no image may be chosen from what it holds.
 // Here the stale report names image 2 where the device runs image 1.
-enum class Stale { readOnlyForAnOperator, appendOnlyForRoot };
+enum class Stale { readOnlyDirectoryForAnOperator, appendOnlyForRoot };
 
 struct StaleCase {
   const char *name;
@@ -58,9 +60,10 @@ TEST_P(StaleReport, IsNotRead) {
   } else {
     if (!box.runUnprivileged())
       GTEST_SKIP() << "an ordinary user cannot reach " << box.dir();
-    std::filesystem::permissions(stale_, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::group_read |
-                                             std::filesystem::perms::others_read);
+    namespace fs = std::filesystem;
+    fs::permissions(box.workDir(), fs::perms::owner_read | fs::perms::owner_exec |
+                                       fs::perms::group_read | fs::perms::group_exec |
+                                       fs::perms::others_read | fs::perms::others_exec);
   }
   RunResult r = run();
   EXPECT_EQ(r.exitCode, 171);
@@ -71,11 +74,11 @@ TEST_P(StaleReport, IsNotRead) {
   EXPECT_EQ(box.readFile(stale_), staleReport);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ways, StaleReport,
-    ::testing::Values(StaleCase{"ReadOnlyForAnOperator", Stale::readOnlyForAnOperator},
-                      StaleCase{"AppendOnlyForRoot", Stale::appendOnlyForRoot}),
-    rowName);
+INSTANTIATE_TEST_SUITE_P(Ways, StaleReport,
+                         ::testing::Values(StaleCase{"ReadOnlyDirectoryForAnOperator",
+                                                     Stale::readOnlyDirectoryForAnOperator},
+                                           StaleCase{"AppendOnlyForRoot", Stale::appendOnlyForRoot}),
+                         rowName);
 
 // A supervisor that ignores SIGCHLD passes that on; the tool statuses
 // must still be seen.
@@ -137,6 +140,65 @@ TEST_F(Driver, LockOutlivesAKilledRunWhileItsToolWrites) {
   EXPECT_EQ(third.exitCode, 0);
   EXPECT_EQ(box.toolCalls().size(), 4u);
 }
+
+// One run at a time on a host, whatever its directory: a second root run
+// says it waits, and goes on once the first has ended; a SIGTERM ends the
+// wait with nothing run. The lock file is root's alone, so no other user
+// can hold it.
+struct WaitCase {
+  const char *name;
+  bool terminate;
+  std::string out; // after the waiting line
+  int exitCode;
+};
+
+class HostLock : public EndToEnd, public ::testing::WithParamInterface<WaitCase> {};
+
+TEST_P(HostLock, SecondRunWaits) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root's runs take the host lock";
+  const WaitCase &row = GetParam();
+  const std::string waiting = "Waiting for another vexoflash run on this system to finish.\n";
+  Sandbox other;
+  other.installFakeTool();
+  other.shareHostWith(box);
+  box.setScanReport(report1);
+  other.setScanReport(report1);
+  box.setFlashStatus("hold");
+  Running first = box.start({"0x50", "one.bin", "two.bin"});
+  ASSERT_TRUE(box.waitFor(box.dir() + "/flash.started"));
+
+  Running second = other.start({"0x50", "fw-1.bin", "fw-2.bin"});
+  std::string seen;
+  char buffer[256];
+  ssize_t got = 1;
+  while (seen.size() < banner.size() + waiting.size() &&
+         (got = read(second.out, buffer, sizeof buffer)) > 0)
+    seen.append(buffer, static_cast<std::size_t>(got));
+  EXPECT_EQ(seen, banner + waiting);
+  if (row.terminate) {
+    ASSERT_EQ(kill(second.pid, SIGTERM), 0);
+  }
+  usleep(200 * 1000);
+  EXPECT_TRUE(other.toolCalls().empty());
+  box.writeFile(box.dir() + "/release", "");
+  EXPECT_EQ(box.finish(first).exitCode, 0);
+  RunResult r = other.finish(second);
+  EXPECT_EQ(seen + r.out, banner + waiting + row.out);
+  EXPECT_EQ(r.exitCode, row.exitCode);
+
+  struct stat st {};
+  ASSERT_EQ(stat((box.runDir() + "/vexoflash.lock").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, HostLock,
+    ::testing::Values(WaitCase{"UntilTheFirstRunEnds", false,
+                               flashRun("0x62", "fw-2.bin", updated + dcAdvice), 0},
+                      WaitCase{"EndedBySigterm", true, didNotComplete, 1}),
+    rowName);
 
 TEST_F(Driver, AddressIsOneArgumentToo) {
   box.setScanReport(report1);

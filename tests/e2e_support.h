@@ -94,6 +94,14 @@ public:
   void ignoreSigchld() {
     ignoreSigchld_ = true;
   }
+  // A run made as root sees runDir() as /run, in a mount namespace of its
+  // own: the host lock is the sandbox's. From now on, runs share other's.
+  std::string runDir() const {
+    return runDir_;
+  }
+  void shareHostWith(const Sandbox &other) {
+    runDir_ = other.runDir_;
+  }
   // True once path exists, false after about ten seconds.
   bool waitFor(const std::string &path) const;
 
@@ -116,6 +124,7 @@ public:
 private:
   std::string dir_;
   std::string program_ = VEXOFLASH_PATH;
+  std::string runDir_;
   bool dropRoot_ = false;
   bool ignoreSigchld_ = false;
 };

@@ -7,6 +7,7 @@
 
 #include "common/common.h"
 #include "common/run.h"
+#include "common/workdir.h"
 
 ScriptedTool scriptedTool;
 
@@ -37,6 +38,11 @@ void UnitTest::SetUp() {
   while (!fs::create_directory(dir));
   dir_ = dir.string();
   fs::current_path(dir);
+  // Tests run in parallel must not wait for one another: a host lock of
+  // each test's own (a file in its directory; a mutex name on Windows).
+  static std::string hostLock;
+  hostLock = dir.filename().string() + ".lock";
+  hostLockName = hostLock.c_str();
   traceMode = false;
   scriptedTool = ScriptedTool{};
   toolRunner = runScripted;

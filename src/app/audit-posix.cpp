@@ -1,20 +1,65 @@
 // The audit record on POSIX systems: syslog(3), facility LOG_USER.
 #include <climits>
+#include <csignal>
+#include <cstdio>
 #include <pwd.h>
+#include <signal.h>
+#include <sys/time.h>
 #include <syslog.h>
 #include <unistd.h>
 
 #include "app/audit.h"
 
+namespace {
+
+void interruptDelivery(int /*signal*/) {}
+
+// The name of uid, or its number when the user database has none.
+// The process is single-threaded: getpwuid's static result is safe.
+std::string userName(uid_t uid) {
+  // cppcheck-suppress getpwuidCalled
+  const passwd *user = getpwuid(uid);
+  return user != nullptr ? user->pw_name : std::to_string(uid);
+}
+
+// The user who logged in, as the kernel's audit keeps it through sudo and
+// su; empty when unset (4294967295) or unknown.
+std::string loginUser() {
+  std::FILE *file = std::fopen("/proc/self/loginuid", "r");
+  if (file == nullptr)
+    return {};
+  unsigned long id = 0;
+  bool read = std::fscanf(file, "%lu", &id) == 1;
+  (void)std::fclose(file);
+  if (!read || id >= 4294967295UL)
+    return {};
+  return userName(static_cast<uid_t>(id));
+}
+
+} // namespace
+
 void writeToSystemLog(AuditSeverity severity, const std::string &text) {
   int priority = severity == AuditSeverity::notice    ? LOG_NOTICE
                  : severity == AuditSeverity::warning ? LOG_WARNING
                                                       : LOG_ERR;
+  // syslog(3) waits for a log daemon that stops reading. A timer breaks
+  // each wait (no SA_RESTART): within about a second the record is
+  // delivered or lost, and the run ends as it would have.
+  struct sigaction interrupt {};
+  struct sigaction previous {};
+  interrupt.sa_handler = interruptDelivery;
+  (void)sigemptyset(&interrupt.sa_mask);
+  (void)sigaction(SIGALRM, &interrupt, &previous);
+  itimerval limit{{0, 500 * 1000}, {0, 500 * 1000}};
+  (void)setitimer(ITIMER_REAL, &limit, nullptr);
   // Without LOG_CONS: with no syslog daemon listening the record is lost,
   // and nothing reaches the console or this run's output.
   openlog("vexoflash", LOG_PID, LOG_USER);
   syslog(priority, "%s", text.c_str());
   closelog();
+  itimerval off{};
+  (void)setitimer(ITIMER_REAL, &off, nullptr);
+  (void)sigaction(SIGALRM, &previous, nullptr);
 }
 
 AuditCaller auditCaller() {
@@ -24,6 +69,7 @@ AuditCaller auditCaller() {
   // cppcheck-suppress getpwuidCalled ; single-threaded
   if (const passwd *user = getpwuid(uid); user != nullptr)
     caller.user = user->pw_name;
+  caller.login = loginUser();
   char dir[PATH_MAX];
   if (getcwd(dir, sizeof dir) != nullptr)
     caller.dir = dir;

@@ -28,7 +28,9 @@ void appendValue(std::string &text, const std::string &value) {
   text += '"';
   for (char c : value) {
     auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+    if (c == '=') {
+      text += "\\x3d"; // key=value text stands only where the record has the key
+    } else if (c == '"' || c == '\\') {
       text += '\\';
       text += c;
     } else if (b < 0x20 || b > 0x7E) {
@@ -72,6 +74,8 @@ std::string formatAuditRecord(const AuditRecord &record, const AuditCaller &call
   appendPair(text, "uid", caller.uid);
   if (!caller.user.empty())
     appendPair(text, "user", caller.user);
+  if (!caller.login.empty())
+    appendPair(text, "login", caller.login);
   appendPair(text, "dir", caller.dir);
   return text;
 }

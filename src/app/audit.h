@@ -22,11 +22,14 @@ struct AuditRecord {
 };
 
 // Who ran the update, and where: the real user's id, its name (empty when
-// the user database does not know it) and the working directory.
+// the user database does not know it), the user who logged in (under
+// sudo, not root; empty when the system does not know), and the working
+// directory.
 struct AuditCaller {
   std::string uid;
   std::string user;
   std::string dir;
+  std::string login;
 };
 
 // The record's text: outcome first, then the rest in a fixed order; a

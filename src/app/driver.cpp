@@ -58,6 +58,28 @@ int refuse(AuditRecord &record, const char *reason) {
   return usageExit;
 }
 
+// A run stopped before any write: by SIGTERM, or a scan that did not end
+// by itself.
+int stopNotCompleted(AuditRecord &record) {
+  (void)std::fputs(notCompleted, stdout);
+  record.outcome = "not-completed";
+  if (terminationRequested())
+    record.reason = "terminated";
+  return notCompletedExit;
+}
+
+// Two runs that write one device at once would interleave their writes on
+// the bus, whatever directories they run in: a run waits for the one
+// before it. A lock that cannot be had at all does not stop an update.
+void waitForOtherRuns() {
+  if (lockHost() != RunLock::busy)
+    return;
+  std::printf("Waiting for another vexoflash run on this system to finish.\n");
+  (void)std::fflush(stdout);
+  while (lockHost() == RunLock::busy && !terminationRequested())
+    pauseBeforeRetry();
+}
+
 // The update itself, once the command line is complete: the checks, the
 // scan, the level and the flash. Notes what happened in record.
 int runUpdate(const char *address, const char *image1, const char *image2, char *prvLvl,
@@ -73,21 +95,23 @@ int runUpdate(const char *address, const char *image1, const char *image2, char 
   // Two runs in one directory would share the reports and could write the
   // same slot at once. A directory that cannot be locked at all does not
   // stop an update.
-  if (lockWorkingDirectory() == DirLock::busy) {
+  if (lockWorkingDirectory() == RunLock::busy) {
     std::printf("ERROR: Another vexoflash run is using this directory!\n");
     return refuse(record, "directory-busy");
   }
   if (!reportsAreRegularFiles())
     return refuse(record, "report-not-regular");
+  waitForOtherRuns();
 
+  // A SIGTERM stops the run before the scan, or right after it: once the
+  // flash has begun, the run goes on to report its outcome.
+  if (terminationRequested())
+    return stopNotCompleted(record);
   // The device runs one image; the other slot is the one to write.
   bool interrupted = false;
   char image = scanForImage(address, &interrupted);
-  if (interrupted) {
-    (void)std::fputs(notCompleted, stdout);
-    record.outcome = "not-completed";
-    return notCompletedExit;
-  }
+  if (interrupted || terminationRequested())
+    return stopNotCompleted(record);
   const char *imageFile = nullptr;
   switch (image) {
   case '1':

@@ -1,9 +1,20 @@
 #include <csignal>
 #include <cstdlib>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include "common/common.h"
 #include "common/run.h"
+
+namespace {
+
+volatile std::sig_atomic_t terminationNoted = 0;
+
+void noteTermination(int /*signal*/) {
+  terminationNoted = 1;
+}
+
+} // namespace
 
 int toolStatusFromSystem(int systemResult) {
   if (systemResult == -1)
@@ -36,4 +47,20 @@ void prepareToolRuns() {
   // run before it reports the outcome: ignored here, the shell and the tool
   // inherit it, and a write to the closed pipe fails instead.
   (void)std::signal(SIGPIPE, SIG_IGN);
+  // A terminal that hangs up (a dropped SSH session) signals the whole
+  // foreground process group: ignored here and so by the shell and the
+  // tool, it never cuts a write short. The run ends as usual; what it
+  // prints to the terminal that is gone is lost.
+  (void)std::signal(SIGHUP, SIG_IGN);
+  // SIGTERM is only noted, and the run stops where that is safe. Handlers
+  // reset on exec: the shell and the tool keep the default action.
+  struct sigaction note {};
+  note.sa_handler = noteTermination;
+  note.sa_flags = SA_RESTART; // no output is cut short by EINTR
+  (void)sigemptyset(&note.sa_mask);
+  (void)sigaction(SIGTERM, &note, nullptr);
+}
+
+bool terminationRequested() {
+  return terminationNoted != 0;
 }

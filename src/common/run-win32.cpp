@@ -8,12 +8,17 @@
 
 namespace {
 
-// Ctrl+C and Ctrl+Break go to every process on the console. The tool and
-// cmd.exe end by them (status 0xC000013A); this process stays to report
-// that, as the POSIX std::system ignores SIGINT while it waits. Handlers
-// are not inherited, so the tool still ends by Ctrl+C.
+volatile LONG toolRunning = 0;
+
+// Ctrl+C and Ctrl+Break go to every process on the console. While a tool
+// runs, the tool and cmd.exe end by them (status 0xC000013A) and this
+// process stays to report that, as the POSIX std::system ignores SIGINT
+// while it waits. At any other time (waiting for another run, say) they
+// end this process too. Handlers are not inherited, so the tool still
+// ends by Ctrl+C.
 BOOL WINAPI outlastConsoleInterrupt(DWORD event) {
-  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+  bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+  return interrupt && toolRunning != 0 ? TRUE : FALSE;
 }
 
 } // namespace
@@ -34,7 +39,10 @@ int toolStatusFromSystem(int systemResult) {
 int runWithShell(const char *command) {
   // Running the tool through cmd.exe is the design: the commands carry
   // redirections, and their arguments are quoted where they must be.
-  return toolStatusFromSystem(std::system(command)); // NOLINT(cert-env33-c)
+  (void)InterlockedExchange(&toolRunning, 1);
+  int result = std::system(command); // NOLINT(cert-env33-c)
+  (void)InterlockedExchange(&toolRunning, 0);
+  return toolStatusFromSystem(result);
 }
 
 void prepareToolRuns() {
@@ -44,4 +52,10 @@ void prepareToolRuns() {
   // the working directory would run instead of the tool. cmd.exe and the
   // tool inherit it.
   (void)_putenv_s("NoDefaultCurrentDirectoryInExePath", "1");
+}
+
+// Windows has no SIGTERM to note: a run is ended from outside only with
+// its console (Ctrl+C), or killed.
+bool terminationRequested() {
+  return false;
 }

@@ -1,6 +1,7 @@
 // The working directory: who may write to it, its lock and the tool
-// reports in it.
+// reports in it; and the host lock.
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -49,6 +50,10 @@ bool workingDirectoryWritableByOthers() {
   int dir = workingDirectory();
   if (dir < 0 || fstat(dir, &st) != 0)
     return false; // as with the lock, an unexaminable directory stops nothing
+  // Its owner may make it writable at any moment, or rename a link into
+  // it: under sudo, an ordinary user's folder gives that user root's pen.
+  if (st.st_uid != 0 && st.st_uid != geteuid())
+    return true;
   if ((st.st_mode & S_IWOTH) != 0)
     return true; // sticky or not: others can still create the report names
   if ((st.st_mode & S_IWGRP) == 0)
@@ -58,13 +63,41 @@ bool workingDirectoryWritableByOthers() {
   return st.st_gid != 0 && !isPrivateGroupOf(st.st_uid, st.st_gid);
 }
 
-DirLock lockWorkingDirectory() {
-  int dir = workingDirectory();
-  if (dir < 0)
-    return DirLock::unavailable;
-  if (flock(dir, LOCK_EX | LOCK_NB) == 0)
-    return DirLock::held;
-  return errno == EWOULDBLOCK ? DirLock::busy : DirLock::unavailable;
+namespace {
+
+RunLock tryLock(int fd) {
+  if (fd < 0)
+    return RunLock::unavailable;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+    return RunLock::held;
+  return errno == EWOULDBLOCK ? RunLock::busy : RunLock::unavailable;
+}
+
+// Only root may create files in /run, so no other user can hold the host
+// lock; 0600, so none can even open it. Kept open and not close-on-exec,
+// as the working directory is.
+int hostLockFile() {
+  static const int file = geteuid() == 0 ? open(hostLockName, // NOLINT(android-cloexec-open)
+                                                O_RDWR | O_CREAT | O_NOFOLLOW, 0600)
+                                         : -1;
+  return file;
+}
+
+} // namespace
+
+const char *hostLockName = "/run/vexoflash.lock";
+
+RunLock lockWorkingDirectory() {
+  return tryLock(workingDirectory());
+}
+
+RunLock lockHost() {
+  return tryLock(hostLockFile());
+}
+
+void pauseBeforeRetry() {
+  timespec pause{0, 100L * 1000 * 1000}; // a SIGTERM cuts it short
+  (void)nanosleep(&pause, nullptr);
 }
 
 bool isRegularOrAbsent(const char *name) {
@@ -74,13 +107,14 @@ bool isRegularOrAbsent(const char *name) {
   return S_ISREG(st.st_mode);
 }
 
-bool emptyReportFile(const char *name) {
-  // As the shell's ">" opens it, but never through a link and never
-  // waiting for a reader of a FIFO.
-  int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0)
+bool prepareReportFile(const char *name) {
+  // A file left under the name keeps its owner, its other links and its
+  // ACL when it is emptied: another user could write this run's report,
+  // or have root write over a file it is linked to. It is removed and made anew, so
+  // the shell's ">" opens this run's own file. 0644 caps the mask of an
+  // ACL the directory's default would give it.
+  if (unlink(name) != 0 && errno != ENOENT)
     return false;
-  struct stat st {};
-  bool emptied = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
-  return close(fd) == 0 && emptied;
+  int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  return fd >= 0 && close(fd) == 0;
 }

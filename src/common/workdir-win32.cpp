@@ -1,4 +1,5 @@
-// The working directory on Windows: its lock and the tool reports in it.
+// The working directory on Windows: its lock and the tool reports in it;
+// and the host lock.
 #include <cstdint>
 #include <cwchar>
 #include <string>
@@ -37,30 +38,33 @@ std::wstring canonicalWorkingDirectory() {
 
 namespace {
 
-// Creates the named mutex that stands for the lock: held when this call
-// made it, busy when it exists already. Access denied means either
+// Creates the named mutex that stands for a lock: held when this call
+// made it, busy when it exists already. Its handle is inheritable, so
+// cmd.exe and the tool keep the name alive while a tool still writes, even
+// if this process dies. The kernel drops the name with the last handle:
+// nothing is left behind. Access denied means either
 // another user's run made it or this process may not create objects in
 // that namespace (creating in Global\ takes SeCreateGlobalPrivilege):
 // opening it tells the two apart.
-DirLock createLockObject(const std::wstring &name) {
+RunLock createLockObject(const std::wstring &name) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE lock = CreateMutexW(&inherit, FALSE, name.c_str());
   DWORD error = GetLastError();
   if (lock != nullptr && error != ERROR_ALREADY_EXISTS)
-    return DirLock::held; // kept open until the process ends
+    return RunLock::held; // kept open until the process ends
   if (lock != nullptr) {
     CloseHandle(lock);
-    return DirLock::busy;
+    return RunLock::busy;
   }
   if (error != ERROR_ACCESS_DENIED)
-    return DirLock::unavailable;
+    return RunLock::unavailable;
   HANDLE existing = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
   error = GetLastError();
   if (existing != nullptr) {
     CloseHandle(existing);
-    return DirLock::busy;
+    return RunLock::busy;
   }
-  return error == ERROR_ACCESS_DENIED ? DirLock::busy : DirLock::unavailable;
+  return error == ERROR_ACCESS_DENIED ? RunLock::busy : RunLock::unavailable;
 }
 
 } // namespace
@@ -71,14 +75,11 @@ bool workingDirectoryWritableByOthers() {
   return false;
 }
 
-DirLock lockWorkingDirectory() {
-  // A named mutex per directory. Its handle is inheritable, so cmd.exe and
-  // the tool keep the name alive while a tool still writes, even if this
-  // process dies. The kernel drops the name with the last handle: nothing
-  // is left behind.
+RunLock lockWorkingDirectory() {
+  // A named mutex per directory.
   std::wstring path = canonicalWorkingDirectory();
   if (path.empty())
-    return DirLock::unavailable;
+    return RunLock::unavailable;
   std::uint64_t hash = 14695981039346656037ULL; // FNV-1a over the path
   for (wchar_t c : path) {
     hash ^= static_cast<std::uint16_t>(c);
@@ -89,10 +90,23 @@ DirLock lockWorkingDirectory() {
                 static_cast<unsigned long long>(hash));
   // The namespace all sessions share; a user who may not create objects
   // there still gets the lock among the runs of the same session.
-  DirLock global = createLockObject(std::wstring(L"Global\\") + id);
-  if (global != DirLock::unavailable)
+  RunLock global = createLockObject(std::wstring(L"Global\\") + id);
+  if (global != RunLock::unavailable)
     return global;
   return createLockObject(std::wstring(L"Local\\") + id);
+}
+
+const char *hostLockName = "Global\\vexoflash";
+
+// One name for the whole system. A process that may not create objects
+// in Global\ (no administrator) goes on without it.
+RunLock lockHost() {
+  std::string name = hostLockName;
+  return createLockObject(std::wstring(name.begin(), name.end())); // ASCII
+}
+
+void pauseBeforeRetry() {
+  Sleep(100);
 }
 
 bool isRegularOrAbsent(const char *name) {
@@ -106,7 +120,7 @@ bool isRegularOrAbsent(const char *name) {
           (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-bool emptyReportFile(const char *name) {
+bool prepareReportFile(const char *name) {
   // As cmd's ">" opens it, but never through a link: the link itself is
   // opened, found not to be a plain file, and left alone. The handle is
   // not inherited.

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "common/common.h"
+#include "common/workdir.h"
 #include "flash/flash.h"
 
 const char levelThreshold[] = "0x61";
@@ -49,6 +50,9 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
     return usageExit;
   }
   std::printf("Flashing Vexo.\n");
+  // The log is this run's own file. If it cannot be made, the shell says
+  // why it cannot write it either, and the flash runs all the same.
+  (void)prepareReportFile(flashLogName);
   status = runToolCommand(command);
   if (status == toolAbnormalEnd)
     status = 255; // a tool that did not end by itself did not complete

@@ -29,10 +29,10 @@ char scanForImage(const char *address, bool *interrupted) {
   if (!buildScanCommand(command, address))
     return image; // the entry point refuses such an address before this
   std::printf("\nScanning for Vexo3 image.\n");
-  // Emptied here, the report can hold only what this scan writes. When it
-  // cannot be emptied, the scan's redirection fails too, and whatever the
+  // Made here, the report can hold only what this scan writes. When it
+  // cannot be made, the scan's redirection fails too, and whatever the
   // report holds is an earlier run's.
-  bool fresh = emptyReportFile(scanReportName);
+  bool fresh = prepareReportFile(scanReportName);
   int status = runToolCommand(command);
   // A scan killed part-way (Ctrl+C, say) leaves half a report at best.
   if (status == toolAbnormalEnd) {
