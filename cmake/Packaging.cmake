@@ -116,7 +116,7 @@ set(CPACK_RPM_CHANGELOG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog.rpm
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
     /usr/sbin /usr/share/man /usr/share/man/man8 /var /var/lib)
 set(CPACK_RPM_USER_FILELIST
-    "%doc /usr/share/doc/vexoflash/README.md"
-    "%license /usr/share/doc/vexoflash/copyright"
+    "%doc /usr/${VEXOFLASH_DOCDIR}/README.md"
+    "%license /usr/${VEXOFLASH_DOCDIR}/copyright"
     "%dir %attr(0700,root,root) /var/lib/vexoflash")
 include(CPack)
