@@ -122,15 +122,16 @@ if [ ! -x "$plain/vexoflash" ] || [ -e "$plain/sim" ]; then
   failed=1
 fi
 # main.cpp's compile command as the build ran it: its _FORTIFY_SOURCE
-# flags, and the level that glibc's headers take from them when that command
-# only preprocesses (__USE_FORTIFY_LEVEL).
-python3 - "$plain/compile_commands.json" >"$work/fortify" <<'PY'
+# flags, and the level that glibc's headers take from them
+# (__USE_FORTIFY_LEVEL), with that command preprocessing <cstdio>.
+echo '#include <cstdio>' >"$work/probe.cpp"
+python3 - "$plain/compile_commands.json" "$work/probe.cpp" >"$work/fortify" <<'PY'
 import json, re, shlex, subprocess, sys
 entry = next(e for e in json.load(open(sys.argv[1])) if e["file"].endswith("/src/app/main.cpp"))
 argv = shlex.split(entry["command"])
 print(" ".join(a for a in argv if "_FORTIFY_SOURCE" in a))
 i = argv.index("-o")
-argv = [a for a in argv[:i] + argv[i + 2:] if a != "-c"] + ["-dM", "-E"]
+argv = argv[:i] + ["-dM", "-E", sys.argv[2]]
 macros = subprocess.run(argv, cwd=entry["directory"], capture_output=True, text=True, check=True).stdout
 print(" ".join(re.findall(r"^#define __USE_FORTIFY_LEVEL (\d+)$", macros, re.M)))
 PY
