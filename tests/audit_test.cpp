@@ -24,7 +24,7 @@ struct ValueCase {
   const char *name;
   std::string value;
   std::string written;
-  std::string login = ""; // who logged in; empty: not known
+  const char *login = ""; // who logged in; empty: not known
 };
 
 class AuditValue : public ::testing::TestWithParam<ValueCase> {};
@@ -34,7 +34,8 @@ TEST_P(AuditValue, CannotSplitOrForgeARecord) {
   record.outcome = "not-found";
   record.exitCode = 171;
   record.address = GetParam().value.c_str();
-  const std::string login = GetParam().login.empty() ? "" : " login=" + GetParam().login;
+  const std::string login =
+      *GetParam().login == '\0' ? "" : std::string(" login=") + GetParam().login;
   EXPECT_EQ(formatAuditRecord(record, {"0", "root", "/var/lib/vexoflash", GetParam().login}),
             "outcome=not-found exit=171 address=" + GetParam().written + " uid=0 user=root" +
                 login + " dir=/var/lib/vexoflash");
