@@ -78,6 +78,7 @@ int runInProcess(const std::vector<std::string> &args) {
   std::vector<std::string> strings{"vexoflash"};
   strings.insert(strings.end(), args.begin(), args.end());
   std::vector<char *> argv;
+  argv.reserve(strings.size() + 1);
   for (std::string &s : strings)
     argv.push_back(s.data());
   argv.push_back(nullptr);
