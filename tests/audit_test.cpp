@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app.h"
 #include "app/audit.h"
 #include "common/common.h"
-#include "e2e_support.h"
 #include "expected.h"
 #include "table.h"
 #include "unit_support.h"
@@ -91,20 +89,12 @@ protected:
 
 TEST_P(AuditOfARun, OneRecordPerRun) {
   const RunCase &row = GetParam();
-  if (rerunWithArguments(row.args))
-    return;
   writeReport(row.report);
   scriptedTool.statuses.assign(row.statuses.begin(), row.statuses.end());
   if (row.flashLogIsADirectory)
     std::filesystem::create_directory(flashLogName);
-  std::vector<std::string> args{"vexoflash"};
-  args.insert(args.end(), row.args.begin(), row.args.end());
-  std::vector<char *> argv;
-  argv.reserve(args.size());
-  for (std::string &a : args)
-    argv.push_back(a.data());
   int exitCode = -99;
-  (void)captureOutput([&] { exitCode = runVexoflash(static_cast<int>(argv.size()), argv.data()); });
+  (void)captureOutput([&] { exitCode = runInProcess(row.args); });
   if (row.record.empty()) {
     EXPECT_TRUE(written.empty());
     return;

@@ -12,6 +12,9 @@
 
 namespace {
 
+// The arguments as the user typed them (typedArguments), for this run.
+const char *const *typedArgs = nullptr;
+
 // Every command this run may need must be possible before any of them
 // runs: a refused flash after a scan would leave the operator half done.
 // Returns why the arguments are refused, or nullptr.
@@ -20,7 +23,7 @@ const char *argumentsRefusal(const char *address, const char *image1, const char
                                "Image 2 file name"};
   const char *const arguments[] = {address, image1, image2};
   for (int i = 0; i < 3; i++) {
-    if (!argumentIsPassable(i + 1, arguments[i])) {
+    if (!argumentIsPassable(typedArgs[i + 1], arguments[i])) {
       std::printf("ERROR: %s holds characters that cannot be passed safely to the tool command!\n",
                   names[i]);
       return "argument-not-passable";
@@ -145,7 +148,8 @@ int runUpdate(const char *address, const char *image1, const char *image2, char 
 
 } // namespace
 
-int runVexoflash(int argc, char **argv) {
+int runVexoflash(int argc, char **argv, const char *const *typed) {
+  typedArgs = typed;
   // Holds the level the device ran before the update, for the whole run.
   static char *const prvLvl = new char[textBlockSize]();
 
