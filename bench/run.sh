@@ -3,9 +3,9 @@
 #   bench/run.sh [ROUNDS]
 # 1. A whole run of vexoflash with a no-op vxtool against the floor of the
 #    design: a program that only runs the same two commands with std::system.
-# 2. Reading a 50 MB scan report whose key lines come last (image digit and
-#    level, as a run does) against two `grep -F -m1` passes over the file,
-#    plus the reader's peak memory for reports of 1, 50 and 200 MB.
+# 2. The same with a 50 MB scan report whose key lines come last, against
+#    the floor and two `grep -F -m1` passes over the report (image line,
+#    level line), plus the run's peak memory for reports of 1, 50 and 200 MB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-200}
@@ -18,20 +18,20 @@ tools=$bin/bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+export PATH="$tools:$PATH"
+run=("$bin/vexoflash" 0x50 image1.bin image2.bin)
+floor=("$tools/floor" 0x50 image1.bin image2.bin)
 
 echo "== whole run, no-op tool ($rounds rounds): vexoflash :: floor"
-PATH="$tools:$PATH" "$tools/timeit" "$rounds" \
-  "$bin/vexoflash" 0x50 image1.bin image2.bin :: "$tools/floor" 0x50 image1.bin image2.bin
+"$tools/timeit" "$rounds" "${run[@]}" :: "${floor[@]}"
 
 reads=$(( rounds / 10 > 5 ? rounds / 10 : 5 ))
-"$tools/make_report" 50 busscan.out
-echo "== 50 MB report, key lines last ($reads rounds): reader :: grep -F -m1 twice"
-"$tools/timeit" "$reads" "$tools/read_report" :: \
+echo "== whole run, 50 MB report, key lines last ($reads rounds): vexoflash :: floor, grep -F -m1 twice"
+BENCH_REPORT_MB=50 "$tools/timeit" "$reads" "${run[@]}" :: "${floor[@]}" -- \
   grep -F -m1 "Reserved bytes  =" busscan.out -- grep -F -m1 "Firmware level  =" busscan.out
 
-echo "== reader peak memory by report size"
+echo "== whole run, peak memory by report size"
 for size in 1 50 200; do
-  "$tools/make_report" "$size" busscan.out
   printf '%4d MB: ' "$size"
-  "$tools/timeit" 3 "$tools/read_report" :: true | sed -n 's/^side 1: //p'
+  BENCH_REPORT_MB=$size "$tools/timeit" 3 "${run[@]}" :: true | sed -n 's/^side 1: //p'
 done

@@ -305,11 +305,10 @@ TEST_P(LeftoverReports, AreMadeAnew) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, LeftoverReports,
-                         ::testing::Values(LeftoverCase{"OwnedByAnotherUserAndLinked",
-                                                        Leftover::otherOwnerAndLink},
-                                           LeftoverCase{"DefaultAclOnTheDirectory",
-                                                        Leftover::defaultAcl}),
-                         rowName);
+INSTANTIATE_TEST_SUITE_P(
+    Ways, LeftoverReports,
+    ::testing::Values(LeftoverCase{"OwnedByAnotherUserAndLinked", Leftover::otherOwnerAndLink},
+                      LeftoverCase{"DefaultAclOnTheDirectory", Leftover::defaultAcl}),
+    rowName);
 
 } // namespace

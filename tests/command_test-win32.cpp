@@ -3,6 +3,7 @@
 // cannot take safely refused.
 #include <cstring>
 #include <string>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -76,11 +77,36 @@ INSTANTIATE_TEST_SUITE_P(
         PassableCase{"Byte01", "\x01", false}, PassableCase{"Byte1F", "\x1F", false}),
     rowName);
 
-// An argument the wide command line does not hold cannot be checked
-// against it: refused.
-TEST(ArgumentIsPassable, RefusesAPositionTheCommandLineLacks) {
-  EXPECT_FALSE(argumentIsPassable(0, "x"));
-  EXPECT_FALSE(argumentIsPassable(1000, "x"));
+// An argument as the C runtime gave it, against the same argument as the
+// user typed it (UTF-8 here): refused unless the ANSI code page holds the
+// typed text exactly, and as those bytes. Rows for code page 1252.
+struct TypedCase {
+  const char *name;
+  const char *typed; // nullptr: the typed form could not be had
+  std::string argument;
+  bool passable;
+};
+
+class ArgumentIsPassable : public ::testing::TestWithParam<TypedCase> {};
+
+TEST_P(ArgumentIsPassable, OnlyWhatTheCodePageHoldsExactly) {
+  if (GetACP() != 1252)
+    GTEST_SKIP() << "rows for code page 1252, not " << GetACP();
+  EXPECT_EQ(argumentIsPassable(GetParam().typed, GetParam().argument.c_str()), GetParam().passable);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ArgumentIsPassable,
+    ::testing::Values(TypedCase{"Plain", "img2.bin", "img2.bin", true},
+                      TypedCase{"HeldExactly", "caf\u00E9.bin", "caf\xE9.bin", true},
+                      TypedCase{"Empty", "", "", true},
+                      TypedCase{"FullWidthDigit", "img\uFF12.bin", "img2.bin", false},
+                      TypedCase{"Omega", "\u03A9mega.vx3", "Omega.vx3", false},
+                      TypedCase{"DefaultCharacter", "\u4E00.bin", "?.bin", false},
+                      TypedCase{"OtherBytes", "caf\u00E9.bin", "cafe.bin", false},
+                      TypedCase{"Longer", "img2.bin", "img2.bi", false},
+                      TypedCase{"NotTyped", nullptr, "img2.bin", false},
+                      TypedCase{"CmdCannotTakeIt", "100%", "100%", false}),
+    rowName);
 
 } // namespace platform_cases

@@ -2,6 +2,7 @@
 // read-only directory, append-only for root), a caller that ignores SIGCHLD,
 // the flock(2) lock on the working directory, the host lock, and the
 // single-quoted echo.
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -77,7 +79,8 @@ TEST_P(StaleReport, IsNotRead) {
 INSTANTIATE_TEST_SUITE_P(Ways, StaleReport,
                          ::testing::Values(StaleCase{"ReadOnlyDirectoryForAnOperator",
                                                      Stale::readOnlyDirectoryForAnOperator},
-                                           StaleCase{"AppendOnlyForRoot", Stale::appendOnlyForRoot}),
+                                           StaleCase{"AppendOnlyForRoot",
+                                                     Stale::appendOnlyForRoot}),
                          rowName);
 
 // A supervisor that ignores SIGCHLD passes that on; the tool statuses
@@ -179,7 +182,7 @@ TEST_P(HostLock, SecondRunWaits) {
   if (row.terminate) {
     ASSERT_EQ(kill(second.pid, SIGTERM), 0);
   }
-  usleep(200 * 1000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_TRUE(other.toolCalls().empty());
   box.writeFile(box.dir() + "/release", "");
   EXPECT_EQ(box.finish(first).exitCode, 0);

@@ -42,10 +42,6 @@ void setEnvironment(const char *name, const char *value) {
     unsetenv(name);
 }
 
-bool rerunWithArguments(const Args & /*args*/) {
-  return false;
-}
-
 namespace {
 
 // The fake tool. Arguments are recorded NUL-terminated, one file per call,

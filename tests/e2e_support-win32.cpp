@@ -12,8 +12,6 @@
 #include <random>
 #include <windows.h>
 
-#include <shellapi.h>
-
 namespace fs = std::filesystem;
 
 const char pathListSeparator = ';';
@@ -113,29 +111,6 @@ HANDLE inheritableFile(const std::string &path) {
 }
 
 } // namespace
-
-bool rerunWithArguments(const Args &args) {
-  int count = 0;
-  LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  bool held = wide != nullptr && count > static_cast<int>(args.size());
-  for (std::size_t i = 0; held && i < args.size(); i++)
-    held = widen(args[i]) == wide[i + 1];
-  LocalFree(wide);
-  if (held || std::getenv("VEXOFLASH_TEST_RERUN") != nullptr) // never a second time
-    return false;
-  const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
-  Args rerun = args;
-  rerun.push_back(std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name());
-  char self[MAX_PATH];
-  DWORD size = GetModuleFileNameA(nullptr, self, MAX_PATH);
-  Sandbox box;
-  setEnvironment("VEXOFLASH_TEST_RERUN", "1");
-  RunResult r = box.runProgram(std::string(self, size), rerun);
-  setEnvironment("VEXOFLASH_TEST_RERUN", nullptr);
-  EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_NE(r.out.find("[  PASSED  ] 1 test."), std::string::npos) << r.out;
-  return true;
-}
 
 Sandbox::Sandbox() {
   std::random_device random;

@@ -154,13 +154,6 @@ void setEnvironment(const char *name, const char *value);
 
 using Args = std::vector<std::string>;
 
-// On Windows vexoflash checks its arguments against its process's own
-// command line, so a test that runs it in process with args needs them
-// there. Returns false where they are (or, on POSIX, nothing checks);
-// else runs the current test again in a new process of this program with
-// args on its command line, expects it to pass there, and returns true.
-bool rerunWithArguments(const Args &args);
-
 // The end-to-end tests' fixture: a sandbox with the fake tool installed.
 class EndToEnd : public ::testing::Test {
 protected:

@@ -66,7 +66,6 @@ inline std::string notRegular(const std::string &name) {
 inline const std::string writableByOthers =
     "ERROR: The working directory is writable by other users!\n";
 inline const std::string locked = "ERROR: Another vexoflash run is using this directory!\n";
-inline const std::string flashTooLong = "ERROR: Flash command is too long!\n";
 
 // The trace lines of DEBUG.
 inline std::string imageTrace(const std::string &line, char image) {

@@ -24,7 +24,8 @@ class ReadFirmwareLevel : public UnitTest, public ::testing::WithParamInterface<
 
 TEST_P(ReadFirmwareLevel, PrintsAndKeepsTheLevelText) {
   if (GetParam().report.find("\r\n") != std::string::npos && *keptCarriageReturn() == '\0')
-    GTEST_SKIP() << "text mode drops the CR of a CR LF here; the end-to-end CrLf rows cover it";
+    GTEST_SKIP()
+        << "text mode drops the CR of a CR LF here; the end-to-end CrLfReport test covers it";
   writeReport(GetParam().report);
   char prvLvl[textBlockSize];
   std::memset(prvLvl, '#', sizeof prvLvl); // never shows up in a result

@@ -31,14 +31,4 @@ struct SystemCase {
 };
 class ToolStatusFromSystem : public ::testing::TestWithParam<SystemCase> {};
 
-// A command line run through the platform's shell.
-struct ShellCase {
-  const char *command;
-  int toolStatus;
-  friend void PrintTo(const ShellCase &row, std::ostream *os) {
-    *os << row.command;
-  }
-};
-class RunWithShell : public ::testing::TestWithParam<ShellCase> {};
-
 } // namespace platform_cases

@@ -121,13 +121,4 @@ TEST_F(UnitTest, ScanStartsFromAnEmptyReport) {
   captureOutput([] { EXPECT_EQ(scan("0x50"), '0'); });
 }
 
-TEST_F(UnitTest, ScanQuotesAnUnusualAddress) {
-  if (!posixSystem())
-    GTEST_SKIP() << "single quotes; cmd.exe's quoting is in command_test-win32.cpp";
-  writeReport("Reserved bytes  = 0x01\n");
-  captureOutput([] { scan("0x50;reboot"); });
-  ASSERT_EQ(scriptedTool.commands.size(), 1u);
-  EXPECT_EQ(scriptedTool.commands[0], scanCommand("'0x50;reboot'"));
-}
-
 } // namespace

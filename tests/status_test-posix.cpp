@@ -1,4 +1,5 @@
-// The tool status on POSIX: std::system gives a wait status.
+// The tool status on POSIX: std::system gives a wait status. (Tools that
+// die under a real shell: the end-to-end tests.)
 #include <csignal>
 #include <sys/wait.h>
 
@@ -27,15 +28,5 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemCase{"ShellKilled", SIGKILL, toolAbnormalEnd},
                       SystemCase{"ShellKilledWithCore", SIGSEGV | 0x80, toolAbnormalEnd}),
     rowName);
-
-// The same through a real shell, as the tool commands run.
-
-INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
-                         ::testing::Values(ShellCase{"true", 0}, ShellCase{"exit 3", 3},
-                                           ShellCase{"exit 14", 14},
-                                           ShellCase{"no-such-tool-here 2>/dev/null", 127},
-                                           ShellCase{"sh -c 'kill -KILL $$'", toolAbnormalEnd},
-                                           ShellCase{"sh -c 'kill -TERM $$'", toolAbnormalEnd},
-                                           ShellCase{"kill -KILL $$", toolAbnormalEnd}));
 
 } // namespace platform_cases

@@ -32,14 +32,4 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemCase{"Lowest", INT_MIN, toolAbnormalEnd}),
     rowName);
 
-// The same through cmd.exe, as the tool commands run.
-
-INSTANTIATE_TEST_SUITE_P(Commands, RunWithShell,
-                         ::testing::Values(ShellCase{"exit 0", 0}, ShellCase{"exit 3", 3},
-                                           ShellCase{"exit 14", 14},
-                                           ShellCase{"no-such-tool-here 2>NUL", 9009},
-                                           ShellCase{"cmd /c exit -1073741510", toolAbnormalEnd},
-                                           ShellCase{"cmd /c exit 1073807364", toolAbnormalEnd},
-                                           ShellCase{"cmd /c exit -1073741819", toolAbnormalEnd}));
-
 } // namespace platform_cases

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <random>
 
+#include "app/app.h"
+#include "app/audit.h"
 #include "common/common.h"
 #include "common/run.h"
 #include "common/workdir.h"
@@ -26,6 +28,8 @@ int runScripted(const char *command) {
   return status;
 }
 
+void dropRecord(AuditSeverity /*severity*/, const std::string & /*text*/) {}
+
 } // namespace
 
 void UnitTest::SetUp() {
@@ -46,10 +50,12 @@ void UnitTest::SetUp() {
   traceMode = false;
   scriptedTool = ScriptedTool{};
   toolRunner = runScripted;
+  auditWriter = dropRecord;
 }
 
 void UnitTest::TearDown() {
   toolRunner = runWithShell;
+  auditWriter = writeToSystemLog;
   traceMode = false;
   std::filesystem::current_path(oldDir_);
   std::filesystem::remove_all(dir_);
@@ -72,4 +78,15 @@ std::string captureOutput(const std::function<void()> &body) {
   body();
   std::fflush(stdout);
   return ::testing::internal::GetCapturedStdout();
+}
+
+int runInProcess(const std::vector<std::string> &args) {
+  std::vector<std::string> strings{"vexoflash"};
+  strings.insert(strings.end(), args.begin(), args.end());
+  std::vector<char *> argv;
+  argv.reserve(strings.size() + 1);
+  for (std::string &s : strings)
+    argv.push_back(s.data());
+  argv.push_back(nullptr);
+  return runVexoflash(static_cast<int>(strings.size()), argv.data(), argv.data());
 }

@@ -11,7 +11,8 @@
 #include <gtest/gtest.h>
 
 // Each test runs in a fresh, empty current directory, removed afterwards,
-// with trace mode off and the scripted tool behind the seam.
+// with trace mode off, the scripted tool behind the seam and audit records
+// dropped.
 class UnitTest : public ::testing::Test {
 protected:
   void SetUp() override;
@@ -41,3 +42,8 @@ void writeReport(const std::string &bytes);
 
 // Runs body and returns what it wrote to standard output.
 std::string captureOutput(const std::function<void()> &body);
+
+// Runs the whole program in this process, as its entry point would with
+// args after the program's name, typed as they are here; returns the exit
+// code.
+int runInProcess(const std::vector<std::string> &args);

@@ -98,23 +98,6 @@ TEST_F(UnitTest, UpdateTraceOrder) {
   EXPECT_EQ(out, flashEcho("img2.bin") + statusTrace(0, "0x62", -1) + updated + dcAdvice);
 }
 
-TEST_F(UnitTest, UpdateRefusesACommandThatDoesNotFit) {
-  std::string file(215, 'f');
-  int result = -99;
-  std::string out = captureOutput([&] { result = vexoUpdate("0x50", file.c_str(), "0x62"); });
-  EXPECT_EQ(out, flashTooLong);
-  EXPECT_EQ(result, 111);
-  EXPECT_TRUE(scriptedTool.commands.empty());
-}
-
-TEST_F(UnitTest, UpdateQuotesAnUnusualFileName) {
-  if (!posixSystem())
-    GTEST_SKIP() << "single quotes; cmd.exe's quoting is in command_test-win32.cpp";
-  captureOutput([] { vexoUpdate("0x50", "fw 2;reboot", "0x62"); });
-  ASSERT_EQ(scriptedTool.commands.size(), 1u);
-  EXPECT_EQ(scriptedTool.commands[0], flashCommand("'fw 2;reboot'"));
-}
-
 struct DigitCase {
   int number;
   int digit;

@@ -9,6 +9,6 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-build/bench/bench/make_report 1 "$work/busscan.out"
-(cd "$work" && "$OLDPWD/build/bench/bench/read_report" >/dev/null)
+(cd "$work" && BENCH_REPORT_MB=1 PATH="$OLDPWD/build/bench/bench:$PATH" \
+  "$OLDPWD/build/bench/vexoflash" 0x50 image1.bin image2.bin >/dev/null)
 echo "benchmark programs: built and working"

@@ -4,5 +4,7 @@
 void printBanner();
 void printUsage();
 
-// Runs one update as the command line asks; returns the exit code.
-int runVexoflash(int argc, char **argv);
+// Runs one update as the command line asks; returns the exit code. typed
+// holds the arguments as the user typed them (typedArguments in
+// common/quote.h), which the platform's argv may not hold exactly.
+int runVexoflash(int argc, char **argv, const char *const *typed);

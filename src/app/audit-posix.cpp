@@ -2,6 +2,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/time.h>
@@ -28,10 +29,12 @@ std::string loginUser() {
   std::FILE *file = std::fopen("/proc/self/loginuid", "r");
   if (file == nullptr)
     return {};
-  unsigned long id = 0;
-  bool read = std::fscanf(file, "%lu", &id) == 1;
+  char text[16] = {};
+  bool read = std::fgets(text, sizeof text, file) != nullptr;
   (void)std::fclose(file);
-  if (!read || id >= 4294967295UL)
+  char *end = nullptr;
+  unsigned long id = read ? std::strtoul(text, &end, 10) : 0;
+  if (!read || end == text || id >= 4294967295UL)
     return {};
   return userName(static_cast<uid_t>(id));
 }
@@ -50,7 +53,7 @@ void writeToSystemLog(AuditSeverity severity, const std::string &text) {
   interrupt.sa_handler = interruptDelivery;
   (void)sigemptyset(&interrupt.sa_mask);
   (void)sigaction(SIGALRM, &interrupt, &previous);
-  itimerval limit{{0, 500 * 1000}, {0, 500 * 1000}};
+  itimerval limit{{0, 500000L}, {0, 500000L}};
   (void)setitimer(ITIMER_REAL, &limit, nullptr);
   // Without LOG_CONS: with no syslog daemon listening the record is lost,
   // and nothing reaches the console or this run's output.

@@ -14,13 +14,15 @@ namespace {
 
 // Every command this run may need must be possible before any of them
 // runs: a refused flash after a scan would leave the operator half done.
-// Returns why the arguments are refused, or nullptr.
-const char *argumentsRefusal(const char *address, const char *image1, const char *image2) {
+// typed holds the arguments as the user typed them. Returns why the
+// arguments are refused, or nullptr.
+const char *argumentsRefusal(const char *const *typed, const char *address, const char *image1,
+                             const char *image2) {
   const char *const names[] = {"Bootloader register address", "Image 1 file name",
                                "Image 2 file name"};
   const char *const arguments[] = {address, image1, image2};
   for (int i = 0; i < 3; i++) {
-    if (!argumentIsPassable(i + 1, arguments[i])) {
+    if (!argumentIsPassable(typed[i + 1], arguments[i])) {
       std::printf("ERROR: %s holds characters that cannot be passed safely to the tool command!\n",
                   names[i]);
       return "argument-not-passable";
@@ -82,9 +84,11 @@ void waitForOtherRuns() {
 
 // The update itself, once the command line is complete: the checks, the
 // scan, the level and the flash. Notes what happened in record.
-int runUpdate(const char *address, const char *image1, const char *image2, char *prvLvl,
-              AuditRecord &record) {
-  if (const char *reason = argumentsRefusal(address, image1, image2); reason != nullptr)
+int runUpdate(char **argv, const char *const *typed, char *prvLvl, AuditRecord &record) {
+  const char *address = argv[1];
+  const char *image1 = argv[2];
+  const char *image2 = argv[3];
+  if (const char *reason = argumentsRefusal(typed, address, image1, image2); reason != nullptr)
     return refuse(record, reason);
   // Whoever else may write here could plant a link or a FIFO under a report
   // name, or swap the scan report, after any check made on the names.
@@ -130,14 +134,10 @@ int runUpdate(const char *address, const char *image1, const char *image2, char 
   record.level = prvLvl;
   FlashReport flash;
   int result = vexoUpdate(address, imageFile, prvLvl, &flash);
-  if (flash.outcome != nullptr) {
-    record.outcome = flash.outcome;
-    record.image = imageFile;
-    record.status = flash.status;
-    record.advice = flash.advice;
-  } else {
-    (void)refuse(record, "argument-too-long"); // ruled out by the checks above
-  }
+  record.outcome = flash.outcome;
+  record.image = imageFile;
+  record.status = flash.status;
+  record.advice = flash.advice;
   if (traceMode)
     std::printf("vexoUpdate() return code:  %d.\n", result);
   return result;
@@ -145,7 +145,7 @@ int runUpdate(const char *address, const char *image1, const char *image2, char 
 
 } // namespace
 
-int runVexoflash(int argc, char **argv) {
+int runVexoflash(int argc, char **argv, const char *const *typed) {
   // Holds the level the device ran before the update, for the whole run.
   static char *const prvLvl = new char[textBlockSize]();
 
@@ -159,7 +159,7 @@ int runVexoflash(int argc, char **argv) {
     traceMode = true;
   AuditRecord record;
   record.address = argv[1];
-  record.exitCode = runUpdate(argv[1], argv[2], argv[3], prvLvl, record);
+  record.exitCode = runUpdate(argv, typed, prvLvl, record);
   // The record follows the run's last message, wherever both are read.
   (void)std::fflush(stdout);
   writeAuditRecord(record);

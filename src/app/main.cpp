@@ -1,5 +1,7 @@
 #include "app/app.h"
+#include "common/quote.h"
 
 int main(int argc, char **argv) {
-  return runVexoflash(argc, argv);
+  // The one read of the command line as the user typed it.
+  return runVexoflash(argc, argv, typedArguments(argc, argv));
 }

@@ -23,8 +23,13 @@ bool putQuoted(char *command, std::size_t &len, const char *word) {
 
 } // namespace
 
+// argv holds the bytes the user typed.
+const char *const *typedArguments(int /*argc*/, char **argv) {
+  return argv;
+}
+
 // Single quotes take every byte literally, so any argument can be passed.
-bool argumentIsPassable(int /*position*/, const char * /*argument*/) {
+bool argumentIsPassable(const char * /*typed*/, const char * /*argument*/) {
   return true;
 }
 

@@ -4,9 +4,10 @@
 // safely: arguments with those are refused. Anything else is pasted as it
 // is when every byte is plain, else wrapped in double quotes. An argument
 // that the C runtime could not take over exactly from the wide command
-// line is refused too.
+// line, which the entry point reads once (typedArguments), is refused too.
 #include <cstring>
 #include <string>
+#include <vector>
 #include <windows.h>
 
 #include <shellapi.h>
@@ -52,6 +53,32 @@ bool cmdCanTake(const char *argument) {
   return true;
 }
 
+// wide in UTF-8, and back; false when the text is not valid in the form
+// it is given in (a lone surrogate, a broken sequence).
+bool toUtf8(const wchar_t *wide, std::string &text) {
+  int size =
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0)
+    return false;
+  text.assign(static_cast<std::size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, text.data(), size, nullptr,
+                          nullptr) != size)
+    return false;
+  text.pop_back(); // the NUL that ends it
+  return true;
+}
+
+bool toWide(const char *utf8, std::wstring &wide) {
+  int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
+  if (size <= 0)
+    return false;
+  wide.assign(static_cast<std::size_t>(size), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide.data(), size) != size)
+    return false;
+  wide.pop_back();
+  return true;
+}
+
 // True when bytes are exactly the ANSI code page's form of wide. The C
 // runtime makes argv through that code page with best fit: a character
 // it lacks becomes a look-alike (a full-width 2 becomes 2, an omega O) or
@@ -73,18 +100,25 @@ bool isExactAnsiForm(const wchar_t *wide, const char *bytes) {
 
 } // namespace
 
-bool argumentIsPassable(int position, const char *argument) {
-  if (!cmdCanTake(argument))
-    return false;
-  // The argument as the user gave it, from the wide command line; when
-  // that cannot be had, nothing is sure and the run stops.
+const char *const *typedArguments(int argc, char ** /*argv*/) {
+  static std::vector<std::string> texts;
+  static std::vector<const char *> typed;
+  texts.assign(static_cast<std::size_t>(argc), std::string());
+  typed.assign(static_cast<std::size_t>(argc) + 1, nullptr);
   int count = 0;
   LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr)
-    return false;
-  bool exact = position > 0 && position < count && isExactAnsiForm(wide[position], argument);
+  for (int i = 0; wide != nullptr && i < argc && i < count; i++)
+    if (toUtf8(wide[i], texts[i]))
+      typed[i] = texts[i].c_str();
   (void)LocalFree(wide);
-  return exact;
+  return typed.data();
+}
+
+bool argumentIsPassable(const char *typed, const char *argument) {
+  // An argument whose typed form cannot be had is not sure: refused.
+  std::wstring wide;
+  return typed != nullptr && cmdCanTake(argument) && toWide(typed, wide) &&
+         isExactAnsiForm(wide.c_str(), argument);
 }
 
 bool appendArgument(char *command, const char *argument) {

@@ -6,16 +6,15 @@ extern const char levelThreshold[]; // "0x61"
 // What a flash run did, for the audit record.
 struct FlashReport {
   int status = 0; // the tool status as traced, before folding
-  // updated, up-to-date, failed, not-completed or not-found; nullptr when
-  // the flash command did not run.
+  // updated, up-to-date, failed, not-completed or not-found.
   const char *outcome = nullptr;
   const char *advice = nullptr; // "DC" or "AC" after an update
 };
 
 // Runs the flash command for imageFile, prints the outcome and, after an
-// update, the power-cycle advice; returns 0, 1, 2 or 171 (111 when the
-// command would not fit, which the entry point rules out beforehand).
-// Fills report, when given, with what the run did.
+// update, the power-cycle advice; returns 0, 1, 2 or 171. The command must
+// fit in 255 characters, which the entry point has checked. Fills report,
+// when given, with what the run did.
 int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
                FlashReport *report = nullptr);
 

@@ -1,7 +1,6 @@
 // Reading the device's scan report.
 #pragma once
 
-#include <cstddef>
 #include <cstdio>
 
 extern const char imageKey[]; // "Reserved bytes  ="
@@ -12,19 +11,11 @@ extern const char levelKey[]; // "Firmware level  ="
 // Returns 1, or -1 at end of file or on a read error.
 int readReportLine(std::FILE *file, char *buffer, int size);
 
-// Bytes findReportLine reads at a time: the program always reads 64 KiB;
-// a test or the fuzzer may ask for less, down to one whole line piece and
-// a byte, so that refills happen in small reports too.
-inline constexpr std::size_t reportBlockMax = std::size_t{64} * 1024;
-inline constexpr std::size_t reportBlockMin = 256;
-
-// Reads file from where it stands to the first line that readReportLine,
-// called with a lineSize buffer, would return with key in it, and puts that
-// line into line (lineSize bytes) as readReportLine would; false if no line
-// has the key. Reads in large blocks (blockSize bytes, kept within the
-// bounds above) and copies only that line.
-bool findReportLine(std::FILE *file, const char *key, char *line,
-                    std::size_t blockSize = reportBlockMax);
+// Reads file from where it stands, line piece by line piece as
+// readReportLine does with a lineSize buffer, up to the first piece that
+// holds key (the piece's text ends at its first NUL byte), and leaves that
+// piece in line (lineSize bytes); false, with line empty, if none does.
+bool findReportLine(std::FILE *file, const char *key, char *line);
 
 // Opens "busscan.out" and finds its first line holding key, as
 // findReportLine does: 1 when found, 0 when no line holds key, -1 when the

@@ -26,8 +26,8 @@ char scanForImage(const char *address, bool *interrupted) {
   char image = '0';
 
   *interrupted = false;
-  if (!buildScanCommand(command, address))
-    return image; // the entry point refuses such an address before this
+  // The entry point has refused an address whose command would not fit.
+  (void)buildScanCommand(command, address);
   std::printf("\nScanning for Vexo3 image.\n");
   // Made here, the report can hold only what this scan writes. When it
   // cannot be made, the scan's redirection fails too, and whatever the
