@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the scan report readers under the sanitizers, half a minute on
-# each core (-fork); a crash, a sanitizer finding or a reader disagreement
-# fails the step.
+# each core (-fork); a crash, a sanitizer finding or a difference from the
+# fuzzer's model of the report fails the step.
 set -euo pipefail
 . scripts/prereqs.sh
 need_build_tools
