@@ -57,9 +57,13 @@ install_needed() {
   fi
   echo "Installing:$missing_packages"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q >/dev/null
-  # shellcheck disable=SC2086
-  apt-get install -y -q "$@" $missing_packages >/dev/null
+  # CI runs a step beside others (.ci/run): one installs at a time.
+  (
+    flock 9
+    apt-get update -q >/dev/null
+    # shellcheck disable=SC2086
+    apt-get install -y -q -o DPkg::Lock::Timeout=300 "$@" $missing_packages >/dev/null
+  ) 9>/tmp/vexoflash-prereqs.lock
   missing_packages=""
 }
 
