@@ -109,7 +109,7 @@ recap() {
 # (null for none; KEY^=VALUE: what it starts with).
 report() {
   problems+=$(python3 -c 'import json, sys
-entry = {e["host"]: e for e in json.load(open(sys.argv[1]))}[sys.argv[2]]
+entry = {e["host"]: e for e in json.load(open(sys.argv[1]))["hosts"]}[sys.argv[2]]
 for key, want in (pair.split("=", 1) for pair in sys.argv[3:]):
     got = json.dumps(entry[key.rstrip("^")]).strip("\"")
     if got != want and not (key.endswith("^") and got.startswith(want)):
@@ -163,7 +163,7 @@ keep
 play unreachable 2 -e canary_unreachable=1 -e "vexoflash_report=$work/report.json" \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Rollout stopped after wave 1: 1 of its 1 host(s) failed (vexoflash_max_fail_percentage is 0)." \
-  '"Failed: 0"' '"Unreachable: 1"' '"  h1: unreachable: Failed to create temporary directory.' \
+  '"Unreachable: 1"' '"  h1: Failed to create temporary directory.' \
   '"Not touched: h2, h3, h4"'
 recap h1 1
 recap h2 -
@@ -191,8 +191,7 @@ keep
 play stopped 2 -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
   -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Rollout stopped after wave 1: 1 of its 1 host(s) failed (vexoflash_max_fail_percentage is 0)." \
-  "Updated, power cycle as advised: 0" \
-  "  h1: vexoflash failed with exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file." \
+  "  h1: exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file." \
   '"Not touched: h2, h3, h4"' "To resume, fix the failures"
 recap h1 1
 update_shows h1 ok
@@ -203,25 +202,30 @@ unchanged h1
 untouched h2 h3 h4
 done_case "stopped rollout"
 
-# A dry run over every host, h5 without a device: only the scan runs.
+# A dry run over every host against the images' level, h2 with image 2
+# written and not yet running, h5 without a device: only the scan runs.
+printf '%s\n' "$fresh" "level2 = 0x62" "pending = 2" >"$work/h2.state"
 keep
 play check 2 --check -e vexoflash_hosts=all -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
-  -e "vexoflash_image2=$work/images/vexo3-image2.vx3" -e "vexoflash_report=$work/report.json"
-expect "Check mode: nothing was written; each device was only scanned." \
-  "Devices found: 4" \
-  "  h1: The device runs image 1 at firmware level 0x60; a real run would write vexo3-image2.vx3 (image 2) unless that slot already holds its level." \
-  "  h3: The device runs image 1 at firmware level 0x62; a real run would write vexo3-image2.vx3" \
+  -e "vexoflash_image2=$work/images/vexo3-image2.vx3" -e "vexoflash_report=$work/report.json" \
+  -e vexoflash_level=0x62
+expect "Check mode: nothing was written; each device was only scanned." "To be written: 2" \
+  "  h1: The device runs image 1 at firmware level 0x60; a real run would write vexo3-image2.vx3 (image 2)." \
+  '"Written earlier, power cycle still due: h2"' '"At the target level: h3"' \
   "  h5: No Vexo3 device found: the scan names no running image, so a real run would end with exit status 171 (vxtool exit status 1)."
-expect_not "up to date" "up-to-date" "power cycle"
+expect_not "up-to-date" "Rollout"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 1 ] || problems+=" not one wave;"
 recap h2 0
 recap h5 1
 report "$work/report.json" h1 outcome=would-update exit_status=null running_image=1 level_before=0x60 \
-  image_written=vexo3-image2.vx3 wave=1
+  image_written=vexo3-image2.vx3 wave=1 target_level=0x62
+report "$work/report.json" h2 outcome=pending-power-cycle image_written=null
+report "$work/report.json" h3 outcome=current level_before=0x62
 report "$work/report.json" h5 outcome=failed "message^=No Vexo3 device found: the scan names no running image"
-unchanged h1 h5
-untouched h2 h3 h4
+unchanged h1 h2 h5
+untouched h3 h4
 done_case "check mode"
+printf '%s\n' "$fresh" >"$work/h2.state"
 
 # The canary fixed, the same rollout again, from the images' directory
 # with relative image and report names: three waves, h3 already up to date.
@@ -229,10 +233,9 @@ sed -i 's/0x1234/0x3A41/' "$work/h1.state"
 keep
 from=$work/images play resumed 0 -e vexoflash_image1=vexo3-image1.vx3 -e vexoflash_image2=vexo3-image2.vx3 \
   -e vexoflash_report=report.json
-expect "Rollout complete after 3 wave(s)." "Updated, power cycle as advised: 3" \
-  "  h1: AC power cycle the system for the update to take affect." \
-  "  h4: AC power cycle the system for the update to take affect." "Up to date: h3" "Failed: 0"
-expect_not "Not touched"
+expect "Rollout complete after 3 wave(s)." '"Written, power cycle still due: 3"' \
+  '"  h1: AC power cycle"' '"  h4: AC power cycle"' '"Up to date: h3"'
+expect_not "Not touched" "Failed"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 3 ] || problems+=" not three waves;"
 for host in h1 h2 h4; do
   recap $host 0
@@ -255,7 +258,7 @@ keep
 play "stopped mid-wave" 2 -e '{"vexoflash_serial": [2, "100%"]}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Rollout stopped after wave 1: 1 of its 2 host(s) failed" '"Not touched: h3, h4"' '"Up to date: h1"' \
-  "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
+  "  h2: exit status 1: Vexo Silicon ID Error"
 recap h1 0
 recap h2 1
 recap h3 -
@@ -268,7 +271,7 @@ keep
 play tolerated 2 -e '{"vexoflash_serial": [2, "100%"], "vexoflash_max_fail_percentage": 50}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Rollout finished after 2 wave(s), with failures." "Failed: 1" '"Up to date: h1, h3, h4"' \
-  "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
+  "  h2: exit status 1: Vexo Silicon ID Error"
 expect_not "Not touched"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 2 ] || problems+=" not two waves;"
 recap h2 1
