@@ -40,7 +40,7 @@ chmod +x "$work/noisy/vxtool" "$work/forging/vxtool"
 # Keep Ansible's own files inside the scratch directory.
 export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
 export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
-export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
+export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=$(command -v python3) ANSIBLE_STDOUT_CALLBACK=default
 
 # The README's playbook for one host.
 awk '/^<!-- one-host.yml -->$/ { f = 1; next } f && /^```/ { if (n++) exit; next } f' README.md >"$work/one-host.yml"
@@ -169,11 +169,9 @@ run_case "directory in use" ok 0 1 \
 cmp -s "$VXTOOL_SIM_STATE" "$work/device.kept" || { echo "FAIL: the device changed while the directory was locked"; failures=$((failures + 1)); }
 # Nothing changes on a host without vexoflash or vxtool: no working
 # directory is made.
-case_args=(-e "vexoflash_workdir=$work/new")
-vexoflash=/nonexistent/vexoflash run_case "no program" - 0 1 \
-  "Not found on this host: /nonexistent/vexoflash; nothing was changed"
 case_args=(-e "vexoflash_workdir=$work/new" -e "vexoflash_tool_dir=$work")
-run_case "no vxtool" - 0 1 "Not found on this host: vxtool; nothing was changed"
+vexoflash=/nonexistent/vexoflash run_case "no programs" - 0 1 \
+  "Not found on this host: /nonexistent/vexoflash, vxtool; nothing was changed"
 [ ! -e "$work/new" ] || { echo "FAIL: a working directory was made without vexoflash or vxtool"; failures=$((failures + 1)); }
 case_args=(-e "vexoflash_image1=$work/none.vx3")
 case_report=(outcome=failed exit_status=null "message=No such image file on the control node: $work/none.vx3; nothing was changed.")

@@ -15,7 +15,7 @@ KEYS = ("host", "wave", "outcome", "exit_status", "running_image", "level_before
 # says (None: the hosts are named on the heading's line).
 SECTIONS = (
     ("verified", "Verified, running the new firmware",
-     lambda e: f"level {e['level_after']}, after a {e['advice']} power cycle"),
+     lambda e: f"level {e['level_after']}, after the {e['advice']} power cycle"),
     ("updated", "Written, power cycle still due", lambda e: f"{e['advice']} power cycle"),
     ("pending-power-cycle", "Written earlier, power cycle still due", None),
     ("up-to-date", "Up to date", None),
