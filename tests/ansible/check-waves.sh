@@ -352,7 +352,7 @@ inventory=$work/power.yml play "power cycles" 2 -e '{"vexoflash_serial": [1, 3]}
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3" \
   -e "vexoflash_report=$work/report.json"
 expect "Rollout stopped after wave 2: 3 of its 3 host(s) failed (vexoflash_max_fail_percentage is 0)." \
-  '"Verified, running the new firmware: 1"' '"  p1: level 0x62, after the AC power cycle"' \
+  '"Verified, running the new firmware: 1"' '"  p1: runs 0x62 after the AC power cycle"' \
   '"  p2: Written, but not running: after the AC power cycle the device runs image 1 at level 0x60, not image 2 (vexo3-image2.vx3) at level 0x62."' \
   '"  p3: Written, but not running: vexoflash_power_cycle has no DC command."' \
   '"  p4: Written, but not running: the host did not answer after the AC power cycle: timed out' \
