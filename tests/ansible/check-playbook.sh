@@ -40,7 +40,7 @@ chmod +x "$work/noisy/vxtool" "$work/forging/vxtool"
 # Keep Ansible's own files inside the scratch directory.
 export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
 export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
-export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=$(command -v python3) ANSIBLE_STDOUT_CALLBACK=default
+export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
 
 # The README's playbook for one host.
 awk '/^<!-- one-host.yml -->$/ { f = 1; next } f && /^```/ { if (n++) exit; next } f' README.md >"$work/one-host.yml"

@@ -29,7 +29,7 @@ trap '[ -z "$bmc" ] || kill "$bmc"; [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' E
 unset VXTOOL_SIM_STATE VXTOOL_SIM_ABSENT VXTOOL_SIM_STATUS VXTOOL_SIM_SIGNAL
 export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
 export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
-export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=$(command -v python3) ANSIBLE_STDOUT_CALLBACK=default
+export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
 
 # The images under the names an operator would give them, in a directory
 # of their own: the rerun uses them by relative name from there.
@@ -312,7 +312,7 @@ case "\$2 \$3 \$4" in
 esac
 END
 for host in p1 p4; do
-  printf '#!/bin/sh\n[ ! -e %s ] || exit 1\nexec %s "$@"\n' "$work/$host.off" "$ANSIBLE_PYTHON_INTERPRETER" >"$work/python-$host"
+  printf '#!/bin/sh\n[ ! -e %s ] || exit 1\nexec /usr/bin/python3 "$@"\n' "$work/$host.off" >"$work/python-$host"
 done
 chmod +x "$work/bmc/chassis" "$work/python-p1" "$work/python-p4"
 timeout 300 ipmi_sim -c "$work/bmc/lan.conf" -f "$work/bmc/emu" -s "$work/bmc" -n >"$work/bmc/log" 2>&1 &
@@ -343,7 +343,7 @@ all:
         p3:
         p4:
           ansible_python_interpreter: $work/python-p4
-          vexoflash_boot_timeout: 3
+          vexoflash_boot_timeout: 2
           vexoflash_power_cycle: {AC: [touch, $work/p4.off]}
         p5:
 END
