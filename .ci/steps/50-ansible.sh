@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The Ansible role: its filter plugin's rows (pytest), ansible-lint's
-# production profile, then simulated devices on localhost through
+# The Ansible role and playbook: their filter plugins' rows (pytest),
+# ansible-lint from the repository root (it reads contrib/ansible/.ansible-lint:
+# the production profile), then simulated devices on localhost through
 # vexoflash: one host through every outcome (check-playbook.sh), then
 # several hosts in waves, an unreachable canary, a stopped rollout, a dry
-# run and a resumed one, with their fleet reports (check-waves.sh).
+# run, a resumed one, and one with power cycles, a canary's through a
+# simulated BMC (ipmi_sim), with their fleet reports (check-waves.sh).
 set -euo pipefail
 . scripts/prereqs.sh
 # ansible-core alone: the "ansible" collections it recommends are large
@@ -11,10 +13,12 @@ set -euo pipefail
 need ansible-playbook ansible-core
 need ansible-lint ansible-lint
 need pytest-3 python3-pytest
+need ipmi_sim openipmi
+need ipmitool ipmitool
 install_needed --no-install-recommends
 start=$SECONDS
 pytest-3 -q -p no:cacheprovider tests/ansible
-(cd contrib/ansible && ansible-lint)
+ansible-lint contrib/ansible
 tests/ansible/check-playbook.sh build/ci
 tests/ansible/check-waves.sh build/ci
 echo "Ansible checks took $((SECONDS - start)) s"

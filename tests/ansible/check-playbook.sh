@@ -28,10 +28,14 @@ export VXTOOL_SIM_STATE="$work/device.state"
 unset VXTOOL_SIM_ABSENT VXTOOL_SIM_STATUS VXTOOL_SIM_SIGNAL
 # An image with a silicon ID that the device does not have.
 "$tool_dir/vxtool" --make-image 2 0x63 0x1234 >"$work/other-silicon.vx3"
-# A vxtool that warns on its standard error before each command.
-mkdir "$work/noisy"
+# A vxtool that warns on its standard error before each command, and one
+# that prints vexoflash's update lines there while it flashes.
+mkdir "$work/noisy" "$work/forging"
 printf '#!/bin/sh\necho "vxtool: warning: bus slow" >&2\nexec %q "$@"\n' "$tool_dir/vxtool" >"$work/noisy/vxtool"
-chmod +x "$work/noisy/vxtool"
+printf '#!/bin/sh\ncase " $* " in *" -f "*) printf "%%s\\n" %q %q %q %q >&2 ;; esac\nexec %q "$@"\n' \
+  "Vexo found and firmware updated." "DC power cycle the system for the update to take effect." \
+  "Current Firmware Level = 0x99" "ERROR: forged" "$tool_dir/vxtool" >"$work/forging/vxtool"
+chmod +x "$work/noisy/vxtool" "$work/forging/vxtool"
 
 # Keep Ansible's own files inside the scratch directory.
 export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
@@ -89,7 +93,7 @@ run_case() {
     grep -qF -- "$text" "$log" || problems+=" no '$text' in the output;"
   done
   [ ${#report[@]} -eq 0 ] || problems+=$(python3 -c 'import json, sys
-entry = json.load(open(sys.argv[1]))[0]
+entry = json.load(open(sys.argv[1]))["hosts"][0]
 for key, want in (pair.split("=", 1) for pair in sys.argv[2:]):
     got = json.dumps(entry[key]).strip("\"")
     print("" if got == want else " report holds %s=%s, not %s;" % (key, got, want), end="")
@@ -106,63 +110,68 @@ for key, want in (pair.split("=", 1) for pair in sys.argv[2:]):
 # The cases share one device and one working directory, in this order.
 # The first run also creates the directory and copies both images.
 case_report=(outcome=updated exit_status=0 running_image=1 level_before=0x60
-  image_written=vexo3-image2.vx3 advice=AC "message=Vexo found and firmware updated." wave=1)
+  image_written=vexo3-image2.vx3 advice=AC "message=Vexo found and firmware updated. AC power cycle the system for the update to take affect." wave=1
+  level_after=null target_level=null "image_sha256=$(sha256sum <"$image2" | cut -d' ' -f1)")
 run_case "first update" changed 3 0 \
-  "Firmware updated. AC power cycle the system for the update to take affect." \
-  '"  localhost: AC power cycle the system for the update to take affect."'
+  "updated: Vexo found and firmware updated. AC power cycle the system for the update to take affect." \
+  '"Written, power cycle still due: 1"' '"  localhost: AC power cycle"'
 [ -s "$work/host/busscan.out" ] || { echo "FAIL: no busscan.out left in the working directory"; failures=$((failures + 1)); }
 # The new image runs only after a power cycle: until then a rerun finds it
-# written and changes nothing. The working directory is made private again.
+# written, changes nothing, and with the images' level given says that the
+# device does not run it yet. The working directory is made private again.
 chmod 0777 "$work/host"
-case_report=(outcome=up-to-date exit_status=0 running_image=1 image_written=null advice=null
-  "message=Vexo Found and Firmware level is up-to-date. No flashing required.")
+case_args=(-e vexoflash_level=0x62)
+case_report=(outcome=pending-power-cycle exit_status=0 running_image=1 image_written=null advice=null
+  target_level=0x62)
 run_case "rerun before power cycle" ok 1 0 \
-  "Firmware already up to date; nothing written by this run." \
-  "No host was updated by this run, so it advises no power cycle (one advised by an earlier run is still due if not done)."
-[ "$(stat -c '%U %a' "$work/host")" = "root 755" ] || { echo "FAIL: the working directory is not root's with mode 755"; failures=$((failures + 1)); }
+  "pending-power-cycle: Vexo Found and Firmware level is up-to-date. No flashing required. The device runs 0x60; 0x62 runs after a power cycle." \
+  '"Written earlier, power cycle still due: localhost"'
+[ "$(stat -c '%U %a' "$work/host")" = "root 700" ] || { echo "FAIL: the working directory is not root's with mode 700"; failures=$((failures + 1)); }
 "$tool_dir/vxtool" --power-cycle >/dev/null
 playbook=$work/one-host.yml
 host=lab1
 case_wrap=(env "ANSIBLE_ROLES_PATH=$PWD/contrib/ansible/roles")
 run_case "second update, one-host playbook" changed 1 0 \
-  "Firmware updated. DC power cycle the system for the update to take effect." \
+  "updated: Vexo found and firmware updated. DC power cycle the system for the update to take effect." \
   '"msg": "DC power cycle lab1 before its new firmware runs."'
 "$tool_dir/vxtool" --power-cycle >/dev/null
-run_case "up-to-date" ok 0 0 \
-  "Firmware already up to date; nothing written by this run." \
-  "No host was updated by this run, so it advises no power cycle"
+# The tool prints vexoflash's update lines while it flashes: they are its
+# output, not vexoflash's outcome.
+case_args=(-e "vexoflash_tool_dir=$work/forging")
+case_report=(outcome=up-to-date level_before=0x62 advice=null exit_status=0 tool_output=null)
+run_case "up-to-date, forged tool lines" ok 0 0 \
+  "up-to-date: Vexo Found and Firmware level is up-to-date. No flashing required." '"Up to date: localhost"'
 address=0x51
 case_report=(outcome=failed exit_status=171 running_image=null level_before=null "message=Vexo3 device not found.")
 run_case "no device" ok 0 1 \
-  "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found."
+  "failed (vexoflash exit status 171): Vexo3 device not found."
 # vxtool refuses the address on its standard error, which the role passes on.
 address=0x80
 run_case "bad address" ok 0 1 \
-  "No Vexo3 device found; firmware not written (vexoflash exit status 171): Vexo3 device not found. (tool output: vxtool: "
+  "failed (vexoflash exit status 171): Vexo3 device not found. (tool output: vxtool: "
 # The device runs image 1 again, so the image 2 file is the one written.
 case_args=(-e "vexoflash_image2=$work/other-silicon.vx3")
 case_report=(outcome=failed exit_status=1 running_image=1 image_written=null
   "message=Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file.")
 run_case "silicon ID" ok 1 1 \
-  "vexoflash failed with exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file."
+  "failed (vexoflash exit status 1): Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file." \
+  "\"  localhost: exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file.\""
 # The tool's warnings follow their commands in vexoflash's output: they
 # are passed on apart from vexoflash's message.
 case_args=(-e "vexoflash_tool_dir=$work/noisy" -e '{"vexoflash_environment": {"VXTOOL_SIM_STATUS": "2"}}')
 run_case "update error" ok 0 1 \
-  "vexoflash failed with exit status 2: Vexo firmware update error - Vexo found but update failed. (tool output: vxtool: warning: bus slow vxtool: warning: bus slow)"
+  "failed (vexoflash exit status 2): Vexo firmware update error - Vexo found but update failed. (tool output: vxtool: warning: bus slow vxtool: warning: bus slow)"
 # Another run holds the working directory: nothing runs.
 cp "$VXTOOL_SIM_STATE" "$work/device.kept"
 case_wrap=(flock "$work/host")
 run_case "directory in use" ok 0 1 \
-  "vexoflash failed with exit status 111: ERROR: Another vexoflash run is using this directory!"
+  "failed (vexoflash exit status 111): ERROR: Another vexoflash run is using this directory!"
 cmp -s "$VXTOOL_SIM_STATE" "$work/device.kept" || { echo "FAIL: the device changed while the directory was locked"; failures=$((failures + 1)); }
 # Nothing changes on a host without vexoflash or vxtool: no working
 # directory is made.
-case_args=(-e "vexoflash_workdir=$work/new")
-vexoflash=/nonexistent/vexoflash run_case "no program" - 0 1 \
-  "Not found on this host: /nonexistent/vexoflash; nothing was changed"
 case_args=(-e "vexoflash_workdir=$work/new" -e "vexoflash_tool_dir=$work")
-run_case "no vxtool" - 0 1 "Not found on this host: vxtool; nothing was changed"
+vexoflash=/nonexistent/vexoflash run_case "no programs" - 0 1 \
+  "Not found on this host: /nonexistent/vexoflash, vxtool; nothing was changed"
 [ ! -e "$work/new" ] || { echo "FAIL: a working directory was made without vexoflash or vxtool"; failures=$((failures + 1)); }
 case_args=(-e "vexoflash_image1=$work/none.vx3")
 case_report=(outcome=failed exit_status=null "message=No such image file on the control node: $work/none.vx3; nothing was changed.")
@@ -171,7 +180,7 @@ case_args=(-e "vexoflash_report=$work/none/report.json")
 run_case "no report folder" - 0 1 "vexoflash_report: no folder $work/none on the control node."
 address=$(printf '0x%0230d' 50)
 run_case "refused call" ok 0 1 \
-  "vexoflash failed with exit status 111: ERROR: Bootloader register address is too long for the tool command!"
+  "failed (vexoflash exit status 111): ERROR: Bootloader register address is too long for the tool command!"
 
 echo "$((runs - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -6,7 +6,10 @@
 # other devices untouched; --check only scans; a rerun with the canary
 # fixed, from a directory holding the images under relative names,
 # completes it; a failure in a wave of two stops the rollout after the
-# wave, or, tolerated, lets the next wave run.
+# wave, or, tolerated, lets the next wave run; with power cycles, a canary
+# power-cycled through a simulated BMC (ipmi_sim, ipmitool) runs the new
+# image, and a wave whose hosts boot the old slot, lack the advised
+# command or do not come back stops the rollout.
 #
 #   tests/ansible/check-waves.sh [BUILD_DIR]
 #
@@ -21,11 +24,24 @@ for program in "$build/vexoflash" "$build/sim/vxtool"; do
 done
 
 work=$(mktemp -d)
-trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+bmc=""
+trap '[ -z "$bmc" ] || kill "$bmc"; [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
 unset VXTOOL_SIM_STATE VXTOOL_SIM_ABSENT VXTOOL_SIM_STATUS VXTOOL_SIM_SIGNAL
 export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
 export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
 export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
+
+# The hosts are all this machine: as root, each run gets a /run of its own
+# (a mount namespace), so that runs in one wave do not wait for one
+# another through vexoflash's host lock, as runs on real hosts would not.
+cat >"$work/vexoflash" <<END
+#!/bin/sh
+if [ "\$(id -u)" -eq 0 ]; then
+  exec unshare -m --propagation private sh -c 'mount -t tmpfs -o mode=0755 tmpfs /run && exec "\$0" "\$@"' "$build/vexoflash" "\$@"
+fi
+exec "$build/vexoflash" "\$@"
+END
+chmod +x "$work/vexoflash"
 
 # The images under the names an operator would give them, in a directory
 # of their own: the rerun uses them by relative name from there.
@@ -47,7 +63,7 @@ printf '%s\n' "$fresh" >"$work/h4.state"
   echo "all:"
   echo "  vars:"
   echo "    ansible_connection: local"
-  echo "    vexoflash_path: $build/vexoflash"
+  echo "    vexoflash_path: $work/vexoflash"
   echo "    vexoflash_tool_dir: $build/sim"
   echo "  children:"
   echo "    fleet:"
@@ -69,15 +85,16 @@ problems=""
 log=""
 
 # play NAME EXPECTED_STATUS ARGS...: runs the playbook from $from (default
-# the repository) with the given ansible-playbook arguments.
+# the repository) on $inventory with the given ansible-playbook arguments.
 from=$repo
+inventory=$work/inventory.yml
 play() {
   local name=$1 status=$2 rc=0
   shift 2
   log="$work/$name.log"
   problems=""
   runs=$((runs + 1))
-  (cd "$from" && ansible-playbook -i "$work/inventory.yml" "$repo/contrib/ansible/vexoflash.yml" \
+  (cd "$from" && ansible-playbook -i "$inventory" "$repo/contrib/ansible/vexoflash.yml" \
     -e vexoflash_hosts=fleet "$@") >"$log" 2>&1 || rc=$?
   from=$repo
   [ "$rc" -eq "$status" ] || problems+=" exit status $rc, not $status;"
@@ -109,7 +126,7 @@ recap() {
 # (null for none; KEY^=VALUE: what it starts with).
 report() {
   problems+=$(python3 -c 'import json, sys
-entry = {e["host"]: e for e in json.load(open(sys.argv[1]))}[sys.argv[2]]
+entry = {e["host"]: e for e in json.load(open(sys.argv[1]))["hosts"]}[sys.argv[2]]
 for key, want in (pair.split("=", 1) for pair in sys.argv[3:]):
     got = json.dumps(entry[key.rstrip("^")]).strip("\"")
     if got != want and not (key.endswith("^") and got.startswith(want)):
@@ -163,7 +180,7 @@ keep
 play unreachable 2 -e canary_unreachable=1 -e "vexoflash_report=$work/report.json" \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Rollout stopped after wave 1: 1 of its 1 host(s) failed (vexoflash_max_fail_percentage is 0)." \
-  '"Failed: 0"' '"Unreachable: 1"' '"  h1: unreachable: Failed to create temporary directory.' \
+  '"Unreachable: 1"' '"  h1: Failed to create temporary directory.' \
   '"Not touched: h2, h3, h4"'
 recap h1 1
 recap h2 -
@@ -191,8 +208,7 @@ keep
 play stopped 2 -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
   -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Rollout stopped after wave 1: 1 of its 1 host(s) failed (vexoflash_max_fail_percentage is 0)." \
-  "Updated, power cycle as advised: 0" \
-  "  h1: vexoflash failed with exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file." \
+  "  h1: exit status 1: Vexo Silicon ID Error - Vexo found but the silicon ID didn't match file." \
   '"Not touched: h2, h3, h4"' "To resume, fix the failures"
 recap h1 1
 update_shows h1 ok
@@ -203,25 +219,30 @@ unchanged h1
 untouched h2 h3 h4
 done_case "stopped rollout"
 
-# A dry run over every host, h5 without a device: only the scan runs.
+# A dry run over every host against the images' level, h2 with image 2
+# written and not yet running, h5 without a device: only the scan runs.
+printf '%s\n' "$fresh" "level2 = 0x62" "pending = 2" >"$work/h2.state"
 keep
 play check 2 --check -e vexoflash_hosts=all -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
-  -e "vexoflash_image2=$work/images/vexo3-image2.vx3" -e "vexoflash_report=$work/report.json"
-expect "Check mode: nothing was written; each device was only scanned." \
-  "Devices found: 4" \
-  "  h1: The device runs image 1 at firmware level 0x60; a real run would write vexo3-image2.vx3 (image 2) unless that slot already holds its level." \
-  "  h3: The device runs image 1 at firmware level 0x62; a real run would write vexo3-image2.vx3" \
+  -e "vexoflash_image2=$work/images/vexo3-image2.vx3" -e "vexoflash_report=$work/report.json" \
+  -e vexoflash_level=0x62
+expect "Check mode: nothing was written; each device was only scanned." "To be written: 2" \
+  "  h1: The device runs image 1 at firmware level 0x60; a real run would write vexo3-image2.vx3 (image 2)." \
+  '"Written earlier, power cycle still due: h2"' '"At the target level: h3"' \
   "  h5: No Vexo3 device found: the scan names no running image, so a real run would end with exit status 171 (vxtool exit status 1)."
-expect_not "up to date" "up-to-date" "power cycle"
+expect_not "up-to-date" "Rollout"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 1 ] || problems+=" not one wave;"
 recap h2 0
 recap h5 1
 report "$work/report.json" h1 outcome=would-update exit_status=null running_image=1 level_before=0x60 \
-  image_written=vexo3-image2.vx3 wave=1
+  image_written=vexo3-image2.vx3 wave=1 target_level=0x62
+report "$work/report.json" h2 outcome=pending-power-cycle image_written=null
+report "$work/report.json" h3 outcome=current level_before=0x62
 report "$work/report.json" h5 outcome=failed "message^=No Vexo3 device found: the scan names no running image"
-unchanged h1 h5
-untouched h2 h3 h4
+unchanged h1 h2 h5
+untouched h3 h4
 done_case "check mode"
+printf '%s\n' "$fresh" >"$work/h2.state"
 
 # The canary fixed, the same rollout again, from the images' directory
 # with relative image and report names: three waves, h3 already up to date.
@@ -229,10 +250,9 @@ sed -i 's/0x1234/0x3A41/' "$work/h1.state"
 keep
 from=$work/images play resumed 0 -e vexoflash_image1=vexo3-image1.vx3 -e vexoflash_image2=vexo3-image2.vx3 \
   -e vexoflash_report=report.json
-expect "Rollout complete after 3 wave(s)." "Updated, power cycle as advised: 3" \
-  "  h1: AC power cycle the system for the update to take affect." \
-  "  h4: AC power cycle the system for the update to take affect." "Up to date: h3" "Failed: 0"
-expect_not "Not touched"
+expect "Rollout complete after 3 wave(s)." '"Written, power cycle still due: 3"' \
+  '"  h1: AC power cycle"' '"  h4: AC power cycle"' '"Up to date: h3"'
+expect_not "Not touched" "Failed"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 3 ] || problems+=" not three waves;"
 for host in h1 h2 h4; do
   recap $host 0
@@ -255,7 +275,7 @@ keep
 play "stopped mid-wave" 2 -e '{"vexoflash_serial": [2, "100%"]}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Rollout stopped after wave 1: 1 of its 2 host(s) failed" '"Not touched: h3, h4"' '"Up to date: h1"' \
-  "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
+  "  h2: exit status 1: Vexo Silicon ID Error"
 recap h1 0
 recap h2 1
 recap h3 -
@@ -268,7 +288,7 @@ keep
 play tolerated 2 -e '{"vexoflash_serial": [2, "100%"], "vexoflash_max_fail_percentage": 50}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect "Rollout finished after 2 wave(s), with failures." "Failed: 1" '"Up to date: h1, h3, h4"' \
-  "  h2: vexoflash failed with exit status 1: Vexo Silicon ID Error"
+  "  h2: exit status 1: Vexo Silicon ID Error"
 expect_not "Not touched"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 2 ] || problems+=" not two waves;"
 recap h2 1
@@ -277,6 +297,88 @@ recap h4 0
 update_shows h2 ok
 unchanged h2
 done_case "tolerated failure"
+
+# Power cycles, against the images' level, in waves of one and three. p1,
+# the canary, has a BMC: ipmi_sim on 127.0.0.1, whose chassis control
+# marks p1 down (Ansible's Python there fails) from power off to power on,
+# and power-cycles its device at power on. It boots the new image. Then p2,
+# whose device falls back to the old slot (its cycle boots nothing new);
+# p3, advised a DC power cycle, for which it has no command (it runs level
+# 0x62 from image 1); p4, which never answers again (its cycle marks it
+# down). The rollout stops before p5.
+hosts=(p1 p2 p3 p4 p5)
+port=$(python3 -c 'import socket; s = socket.socket(type=socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir "$work/bmc"
+printf '%s\n' 'name "p1"' 'set_working_mc 0x20' 'startlan 1' "addr 127.0.0.1 $port" 'priv_limit admin' \
+  'allowed_auths_admin md5' 'guid a123456789abcdefa123456789abcdef' 'endlan' \
+  "chassis_control \"$work/bmc/chassis 0x20\"" 'user 2 true "admin" "vexo" admin 10 md5' >"$work/bmc/lan.conf"
+printf '%s\n' 'mc_setbmc 0x20' 'mc_add 0x20 0 no-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02 persist_sdr' \
+  'mc_enable 0x20' >"$work/bmc/emu"
+# Called as: chassis MC get power ... | chassis MC set power 0|1
+cat >"$work/bmc/chassis" <<END
+#!/bin/sh
+case "\$2 \$3 \$4" in
+"get power"*) [ -e $work/p1.off ] && echo power:0 || echo power:1 ;;
+"set power 0") touch $work/p1.off ;;
+"set power 1") VXTOOL_SIM_STATE=$work/p1.state $build/sim/vxtool --power-cycle && rm -f $work/p1.off ;;
+esac
+END
+for host in p1 p4; do
+  printf '#!/bin/sh\n[ ! -e %s ] || exit 1\nexec /usr/bin/python3 "$@"\n' "$work/$host.off" >"$work/python-$host"
+done
+chmod +x "$work/bmc/chassis" "$work/python-p1" "$work/python-p4"
+timeout 300 ipmi_sim -c "$work/bmc/lan.conf" -f "$work/bmc/emu" -s "$work/bmc" -n >"$work/bmc/log" 2>&1 &
+bmc=$!
+for host in p1 p2 p4 p5; do printf '%s\n' "$fresh" >"$work/$host.state"; done
+printf '%s\n' "${fresh/level1 = 0x60/level1 = 0x62}" >"$work/p3.state"
+cat >"$work/power.yml" <<END
+all:
+  vars:
+    ansible_connection: local
+    vexoflash_path: $work/vexoflash
+    vexoflash_tool_dir: $build/sim
+    vexoflash_workdir: "$work/{{ inventory_hostname }}"
+    vexoflash_environment: {VXTOOL_SIM_STATE: "$work/{{ inventory_hostname }}.state"}
+    vexoflash_level: "0x62"
+    vexoflash_power_cycle:
+      AC: [env, "VXTOOL_SIM_STATE=$work/{{ inventory_hostname }}.state", $build/sim/vxtool, --power-cycle]
+  children:
+    fleet:
+      hosts:
+        p1:
+          bmc_port: $port
+          ansible_python_interpreter: $work/python-p1
+          vexoflash_power_cycle:
+            AC: [ipmitool, -I, lanplus, -C, "3", -H, 127.0.0.1, -p, "{{ bmc_port }}", -U, admin, -P, vexo,
+                 chassis, power, cycle]
+        p2: {vexoflash_power_cycle: {AC: ["true"]}}
+        p3:
+        p4:
+          ansible_python_interpreter: $work/python-p4
+          vexoflash_boot_timeout: 2
+          vexoflash_power_cycle: {AC: [touch, $work/p4.off]}
+        p5:
+END
+keep
+inventory=$work/power.yml play "power cycles" 2 -e '{"vexoflash_serial": [1, 3]}' \
+  -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3" \
+  -e "vexoflash_report=$work/report.json"
+expect "Rollout stopped after wave 2: 3 of its 3 host(s) failed (vexoflash_max_fail_percentage is 0)." \
+  '"Verified, running the new firmware: 1"' '"  p1: runs 0x62 after the AC power cycle"' \
+  '"  p2: Written, but not running: after the AC power cycle the device runs image 1 at level 0x60, not image 2 (vexo3-image2.vx3) at level 0x62."' \
+  '"  p3: Written, but not running: vexoflash_power_cycle has no DC command."' \
+  '"  p4: Written, but not running: the host did not answer after the AC power cycle: timed out' \
+  '"Not touched: p5"'
+grep -qx 'running = 2' "$work/p1.state" || problems+=" p1 does not run image 2;"
+report "$work/report.json" p1 outcome=verified level_before=0x60 level_after=0x62 target_level=0x62 \
+  advice=AC "image_sha256=$(sha256sum <tools/images/vexo3-image2.vx3 | cut -d' ' -f1)" "time^=20"
+report "$work/report.json" p2 outcome=failed level_after=0x60 image_written=vexo3-image2.vx3
+report "$work/report.json" p3 outcome=failed advice=DC level_after=null
+report "$work/report.json" p4 outcome=failed level_after=null
+python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1]))["operator"] != sys.argv[2])' \
+  "$work/report.json" "$(id -un)" || problems+=" the report names another operator;"
+untouched p5
+done_case "power cycles"
 
 echo "$((runs - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
