@@ -12,16 +12,11 @@ namespace {
 
 NAMED_ROWS
 
-std::FILE *fileOf(const std::string &bytes) {
+// Reads every line of bytes the way the report readers do.
+std::vector<std::string> readAll(const std::string &bytes) {
   std::FILE *f = std::tmpfile();
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::rewind(f);
-  return f;
-}
-
-// Reads every line of bytes the way the report readers do.
-std::vector<std::string> readAll(const std::string &bytes) {
-  std::FILE *f = fileOf(bytes);
   std::vector<std::string> lines;
   char line[lineSize] = {};
   while (readReportLine(f, line, lineSize) != -1)
@@ -61,40 +56,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{
                           "SpaceAt255IsTrimmedInThePiece", s254 + " " + "rest\n", {s254, "rest"}},
                       LineCase{"Exactly254", s254 + "\nz\n", {s254, "z"}}),
-    rowName);
-
-// The key search over those pieces; the scan's and the level's tables hold
-// the usual report shapes.
-struct FindCase {
-  const char *name;
-  std::string bytes;
-  std::string line; // the piece found; empty: none holds the key
-};
-
-class FindReportLine : public ::testing::TestWithParam<FindCase> {};
-
-TEST_P(FindReportLine, FirstPieceHoldingTheKey) {
-  std::FILE *f = fileOf(GetParam().bytes);
-  char line[lineSize];
-  EXPECT_EQ(findReportLine(f, "Reserved bytes  =", line), !GetParam().line.empty());
-  EXPECT_EQ(std::string(line), GetParam().line);
-  std::fclose(f);
-}
-
-const std::string key = "Reserved bytes  =";
-const std::string nul(1, '\0');
-
-INSTANTIATE_TEST_SUITE_P(
-    Reports, FindReportLine,
-    ::testing::Values(
-        FindCase{"NulAfterTheKeyCutsTheLine", key + " 0x" + nul + "01\n", key + " 0x"},
-        FindCase{"NulHidesOnlyItsOwnLine", nul + key + "\n" + key + "2\n", key + "2"},
-        FindCase{"PieceEndingOnTheKey", std::string(238, 'a') + key + "xyz\n",
-                 std::string(238, 'a') + key},
-        FindCase{"KeyInTheThirdPieceOfALongLine",
-                 std::string(510, 'a') + key + " 0x01" + std::string(300, 'b'),
-                 key + " 0x01" + std::string(233, 'b')},
-        FindCase{"PartialKeysOnly", "Reserved bytes =\nReserved bytes  \nReserved\n", ""}),
     rowName);
 
 } // namespace

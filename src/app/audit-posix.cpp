@@ -1,6 +1,5 @@
 // The audit record on POSIX systems: syslog(3), facility LOG_USER.
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
@@ -15,12 +14,12 @@ namespace {
 
 void interruptDelivery(int /*signal*/) {}
 
-// The name of uid, or its number when the user database has none.
-// The process is single-threaded: getpwuid's static result is safe.
+// The name of uid; empty when the user database has none. The process is
+// single-threaded: getpwuid's static result is safe.
 std::string userName(uid_t uid) {
   // cppcheck-suppress getpwuidCalled
   const passwd *user = getpwuid(uid);
-  return user != nullptr ? user->pw_name : std::to_string(uid);
+  return user != nullptr ? user->pw_name : "";
 }
 
 // The user who logged in, as the kernel's audit keeps it through sudo and
@@ -36,7 +35,8 @@ std::string loginUser() {
   unsigned long id = read ? std::strtoul(text, &end, 10) : 0;
   if (!read || end == text || id >= 4294967295UL)
     return {};
-  return userName(static_cast<uid_t>(id));
+  std::string name = userName(static_cast<uid_t>(id));
+  return name.empty() ? std::to_string(id) : name;
 }
 
 } // namespace
@@ -69,9 +69,7 @@ AuditCaller auditCaller() {
   AuditCaller caller;
   uid_t uid = getuid(); // the real user, who started the run (sudo: root)
   caller.uid = std::to_string(uid);
-  // cppcheck-suppress getpwuidCalled ; single-threaded
-  if (const passwd *user = getpwuid(uid); user != nullptr)
-    caller.user = user->pw_name;
+  caller.user = userName(uid);
   caller.login = loginUser();
   char dir[PATH_MAX];
   if (getcwd(dir, sizeof dir) != nullptr)

@@ -110,9 +110,9 @@ bool isRegularOrAbsent(const char *name) {
 bool prepareReportFile(const char *name) {
   // A file left under the name keeps its owner, its other links and its
   // ACL when it is emptied: another user could write this run's report,
-  // or have root write over a file it is linked to. It is removed and made anew, so
-  // the shell's ">" opens this run's own file. 0644 caps the mask of an
-  // ACL the directory's default would give it.
+  // or have root write over a file it is linked to. It is removed and made
+  // anew, so the shell's ">" opens this run's own file. 0644 caps the mask
+  // of an ACL the directory's default would give it.
   if (unlink(name) != 0 && errno != ENOENT)
     return false;
   int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
