@@ -113,15 +113,15 @@ INSTANTIATE_TEST_SUITE_P(
 // owner is neither root nor the run's user, is refused before anything
 // runs: they could plant a link under a report name, or swap the scan
 // report, after any check on the names. A group that is root's or the
-// owner's private group (nobody's nogroup, with no members) is no other
-// user.
+// owner's private group (daemon's daemon: primary, of its name, with no
+// members) is no other user; a shared primary group (nogroup) is.
 struct DirectoryCase {
   const char *name;
   mode_t mode;
   const char *owner; // "user:group" for chown, which takes root; empty: the sandbox's
   const char *acl;   // an entry for setfacl -m; empty: none
   bool refused;
-  bool runAsOwner = false; // run as nobody, in a directory of nobody's
+  unsigned runAs = 0; // a user and group id, in a directory of theirs; 0: the sandbox's
 };
 
 class WorkingDirectory : public EndToEnd, public ::testing::WithParamInterface<DirectoryCase> {};
@@ -129,10 +129,10 @@ class WorkingDirectory : public EndToEnd, public ::testing::WithParamInterface<D
 TEST_P(WorkingDirectory, OthersWhoMayWriteItAreRefused) {
   const DirectoryCase &row = GetParam();
   const std::string dir = box.workDir();
-  if (*row.owner != '\0' || *row.acl != '\0' || row.runAsOwner) {
+  if (*row.owner != '\0' || *row.acl != '\0' || row.runAs != 0) {
     if (geteuid() != 0)
       GTEST_SKIP() << "only root may give the directory away";
-    if (row.runAsOwner && !box.runUnprivileged())
+    if (row.runAs != 0 && !box.runUnprivileged(row.runAs))
       GTEST_SKIP() << "an ordinary user cannot reach " << box.dir();
     if (*row.owner != '\0') {
       ASSERT_EQ(std::system(("chown " + std::string(row.owner) + " " + dir).c_str()), 0);
@@ -164,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DirectoryCase{"StickyWritableByAll", 01777, "", "", true},
                       DirectoryCase{"GroupRoot", 0775, "0:0", "", false},
                       DirectoryCase{"GroupOfOtherUsers", 02775, "0:65534", "", true},
-                      DirectoryCase{"OwnersPrivateGroup", 0775, "", "", false, true},
+                      DirectoryCase{"OwnersPrivateGroup", 0775, "", "", false, 1},
+                      DirectoryCase{"SharedPrimaryGroup", 0770, "", "", true, 65534},
                       DirectoryCase{"OwnedByAnotherUser", 0755, "65534:65534", "", true},
                       DirectoryCase{"AclLetsAUserWrite", 0755, "0:0", "u:65534:rwx", true},
                       DirectoryCase{"AclReadOnlyForAUser", 0755, "0:0", "u:65534:rx", false}),
@@ -211,9 +212,9 @@ INSTANTIATE_TEST_SUITE_P(Readers, ClosedOutput,
                          rowName);
 
 // Ctrl+C and a hang-up reach the whole process group, SIGTERM vexoflash
-// alone. Ctrl+C kills the scan tool, and the run stops without reading the
-// report; a hang-up cuts no write short. SIGTERM stops the run right after
-// the scan, but once the flash has begun the run reports it as usual.
+// alone or the group. Ctrl+C kills the scan tool, and the run stops without
+// reading the report; a hang-up cuts no write short. SIGTERM stops the run
+// right after the scan, but cuts no flash short.
 struct SignalCase {
   const char *name;
   std::string part; // the tool command that holds while the signal arrives
@@ -245,8 +246,62 @@ INSTANTIATE_TEST_SUITE_P(
         SignalCase{"HangUpDuringTheFlash", "flash", SIGHUP, true,
                    flashRun("0x62", "fw-2.bin", updated + dcAdvice), 0},
         SignalCase{"TermDuringTheScan", "scan", SIGTERM, false, scanEcho() + didNotComplete, 1},
-        SignalCase{"TermDuringTheFlash", "flash", SIGTERM, false,
+        SignalCase{"TermToTheGroupDuringTheFlash", "flash", SIGTERM, true,
                    flashRun("0x62", "fw-2.bin", updated + dcAdvice), 0}),
+    rowName);
+
+// What the caller leaves behind, readied by a shell that then runs
+// vexoflash (as root, with a /run of its own): closed 0, 1 and 2 must not
+// send the output and the tool's errors into the first files opened, the
+// host lock among them; a file-size limit with SIGXFSZ ignored, which cuts
+// the scan report after the image line, ends the tool by the signal,
+// nothing written; a host lock that is not root's alone refuses the run.
+struct CallerCase {
+  const char *name;
+  const char *shell;
+  std::string out;
+  int exitCode;
+};
+
+class Caller : public EndToEnd, public ::testing::WithParamInterface<CallerCase> {};
+
+TEST_P(Caller, LeavesNoGuardOpen) {
+  if (geteuid() != 0 && GetParam().exitCode == 111)
+    GTEST_SKIP() << "only root's runs take the host lock";
+  box.setScanScript("printf 'Reserved bytes  = 0x01\\n%0600d\\nFirmware level  = 0x62\\n' 0\n");
+  box.setFlashScript("echo tool warning >&2\n");
+  const std::string shell = GetParam().shell + std::string("; exec \"$0\" 0x50 a b");
+  RunResult r = box.runProgram("/bin/sh", {"-c", shell, VEXOFLASH_PATH});
+  EXPECT_EQ(r.out, GetParam().out);
+  EXPECT_EQ(r.exitCode, GetParam().exitCode);
+  if (geteuid() == 0 && r.exitCode == 0) { // the size of a FIFO throws
+    EXPECT_EQ(std::filesystem::file_size(box.runDir() + "/vexoflash.lock"), 0u);
+  }
+}
+
+std::string lockRefused(const std::string &reason) {
+  return banner + "ERROR: Cannot use the host lock /run/vexoflash.lock: " + reason + "!\n";
+}
+const std::string notPrivate = lockRefused("not a private file of root");
+
+INSTANTIATE_TEST_SUITE_P(
+    Callers, Caller,
+    ::testing::Values(
+        CallerCase{"ClosedStandardDescriptors", "exec <&- >&- 2>&-", "", 0},
+        CallerCase{"FileSizeLimitWithSigxfszIgnored", "ulimit -f 1; trap '' XFSZ",
+                   banner + scanEcho() + "File size limit exceeded\n" + didNotComplete, 1},
+        CallerCase{"LockOpenToOthers", "install -m 644 /dev/null /run/vexoflash.lock", notPrivate,
+                   111},
+        CallerCase{"LockOfAnotherUser", "install -m 600 -o 65534 /dev/null /run/vexoflash.lock",
+                   notPrivate, 111},
+        CallerCase{"LockAFifo", "mkfifo -m 600 /run/vexoflash.lock", notPrivate, 111},
+        CallerCase{"LockWithASecondLink",
+                   "cd /run && install -m 600 /dev/null t && ln t vexoflash.lock", notPrivate, 111},
+        CallerCase{"LockADirectory", "mkdir /run/vexoflash.lock", lockRefused("Is a directory"),
+                   111},
+        CallerCase{"LockASymbolicLink",
+                   "cd /run && install -m 600 /dev/null t && ln -s t vexoflash.lock",
+                   lockRefused("Too many levels of symbolic links"), 111}),
     rowName);
 
 // Reports left in the directory are replaced, not emptied: whatever their

@@ -25,7 +25,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemCase{"Wx86Breakpoint", 0x4000001E, toolAbnormalEnd},
                       SystemCase{"Large", INT_MAX, toolAbnormalEnd},
                       SystemCase{"Breakpoint", ntStatus(0x80000003), toolAbnormalEnd},
-                      SystemCase{"ControlC", ntStatus(0xC000013A), toolAbnormalEnd},
+                      SystemCase{"ControlC", ntStatus(0xC000013A), toolInterrupted},
                       SystemCase{"AccessViolation", ntStatus(0xC0000005), toolAbnormalEnd},
                       SystemCase{"FailFast", ntStatus(0xC0000409), toolAbnormalEnd},
                       SystemCase{"MinusTwo", -2, toolAbnormalEnd},

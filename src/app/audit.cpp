@@ -67,6 +67,7 @@ std::string formatAuditRecord(const AuditRecord &record, const AuditCaller &call
   }
   if (record.image != nullptr) {
     appendPair(text, "image", record.image);
+    appendPair(text, "inhibit", record.inhibit != nullptr ? record.inhibit : "");
     appendPair(text, "status", std::to_string(record.status));
   }
   if (record.advice != nullptr)

@@ -11,14 +11,15 @@ enum class AuditSeverity { notice, warning, error };
 struct AuditRecord {
   // updated, up-to-date, failed, not-completed, not-found or refused.
   const char *outcome = nullptr;
-  const char *reason = nullptr; // why the run was refused
+  const char *reason = nullptr; // why the run was refused or not completed
   int exitCode = 0;
   const char *address = nullptr;
-  char running = '\0';          // the image the scan named, '1' or '2'
-  const char *level = nullptr;  // the level the scan read, with running
-  const char *image = nullptr;  // the file handed to the flash command
-  int status = 0;               // the flash's tool status before folding
-  const char *advice = nullptr; // "DC" or "AC", after an update
+  char running = '\0';           // the image the scan named, '1' or '2'
+  const char *level = nullptr;   // the level the scan read, with running
+  const char *image = nullptr;   // the file handed to the flash command
+  const char *inhibit = nullptr; // "held" or "unavailable", with image
+  int status = 0;                // the flash's tool status before folding
+  const char *advice = nullptr;  // "DC" or "AC", after an update
 };
 
 // Who ran the update, and where: the real user's id, its name (empty when

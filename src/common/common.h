@@ -39,10 +39,14 @@ int runToolCommand(const char *command);
 using ToolRunner = int (*)(const char *command);
 extern ToolRunner toolRunner;
 
-// The status the runner gives a tool that did not end by itself: killed by
-// a signal, or ended abnormally (a crash, Ctrl+C). The flash reports it as
-// tool status 255; after the scan it ends the run.
+// The statuses the runner gives a tool that did not end by itself: ended
+// by Ctrl+C (SIGINT), or by another signal or an abnormal end (a crash).
+// The flash reports either as tool status 255; after the scan it ends the
+// run. abnormalEndReason names them for the record ("interrupted",
+// "tool-killed"); nullptr for any other status.
 inline constexpr int toolAbnormalEnd = -2;
+inline constexpr int toolInterrupted = -3;
+const char *abnormalEndReason(int status);
 
 // Exit codes: the outcome as a calling script reads it.
 inline constexpr int successExit = 0;      // updated, or already up to date

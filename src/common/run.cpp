@@ -12,3 +12,9 @@ int runToolCommand(const char *command) {
   (void)std::fflush(stdout);
   return toolRunner(command);
 }
+
+const char *abnormalEndReason(int status) {
+  if (status == toolInterrupted)
+    return "interrupted";
+  return status == toolAbnormalEnd ? "tool-killed" : nullptr;
+}

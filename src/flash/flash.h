@@ -8,7 +8,9 @@ struct FlashReport {
   int status = 0; // the tool status as traced, before folding
   // updated, up-to-date, failed, not-completed or not-found.
   const char *outcome = nullptr;
-  const char *advice = nullptr; // "DC" or "AC" after an update
+  const char *advice = nullptr;  // "DC" or "AC" after an update
+  const char *reason = nullptr;  // how a tool that did not end by itself ended
+  const char *inhibit = nullptr; // "held" or "unavailable" (beginFlash)
 };
 
 // Runs the flash command for imageFile, prints the outcome and, after an

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "common/common.h"
+#include "common/run.h"
 #include "common/workdir.h"
 #include "flash/flash.h"
 
@@ -51,8 +52,11 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
   // The log is this run's own file. If it cannot be made, the shell says
   // why it cannot write it either, and the flash runs all the same.
   (void)prepareReportFile(flashLogName);
+  done.inhibit = beginFlash() ? "held" : "unavailable";
   status = runToolCommand(command);
-  if (status == toolAbnormalEnd)
+  endFlash();
+  done.reason = abnormalEndReason(status);
+  if (done.reason != nullptr)
     status = 255; // a tool that did not end by itself did not complete
   done.status = status;
   done.outcome = "not-completed";

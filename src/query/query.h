@@ -24,9 +24,10 @@ int findScanReportLine(const char *key, char *line);
 
 // Runs the scan command and returns the image digit from the scan report:
 // '1' or '2', '0' when no image line names one (or the report is not this
-// scan's own), '9' when the report cannot be opened. interrupted is set
-// when the scan tool did not end by itself; the report is then not read.
-char scanForImage(const char *address, bool *interrupted);
+// scan's own), '9' when the report cannot be opened. When the scan tool
+// did not end by itself, abnormalEnd says how (abnormalEndReason) and the
+// report is not read; else it is nullptr.
+char scanForImage(const char *address, const char **abnormalEnd);
 
 // Prints the current firmware level from the scan report and copies it
 // into prvLvl (257 bytes); the level is empty when the report has none.

@@ -20,12 +20,11 @@ char digitOf(const char *line) {
 
 } // namespace
 
-char scanForImage(const char *address, bool *interrupted) {
+char scanForImage(const char *address, const char **abnormalEnd) {
   char line[lineSize] = {};
   char command[lineSize] = {};
   char image = '0';
 
-  *interrupted = false;
   // The entry point has refused an address whose command would not fit.
   (void)buildScanCommand(command, address);
   std::printf("\nScanning for Vexo3 image.\n");
@@ -35,10 +34,9 @@ char scanForImage(const char *address, bool *interrupted) {
   bool fresh = prepareReportFile(scanReportName);
   int status = runToolCommand(command);
   // A scan killed part-way (Ctrl+C, say) leaves half a report at best.
-  if (status == toolAbnormalEnd) {
-    *interrupted = true;
+  *abnormalEnd = abnormalEndReason(status);
+  if (*abnormalEnd != nullptr)
     return image;
-  }
   // Otherwise the status says nothing about the report, except that when
   // the shell could not start, nothing rewrote it either.
   if (status == -1 || !fresh)
