@@ -53,7 +53,7 @@ TEST_F(BadInput, HugeReportWithKeyLinesLast) {
 // A report name that is not a regular file is refused before anything
 // runs: the shell would write through a link (as root, over its target),
 // wait forever on a FIFO, or fail on a directory.
-enum class Kind { link, danglingLink, linkToDevice, fifo, directory };
+enum class Kind { link, danglingLink, fifo, directory };
 
 struct NonRegularCase {
   const char *name;
@@ -76,9 +76,6 @@ TEST_P(NonRegularReport, RefusedBeforeAnythingRuns) {
   case Kind::danglingLink:
     fs::create_symlink(target, path);
     break;
-  case Kind::linkToDevice:
-    fs::create_symlink("/dev/zero", path);
-    break;
   case Kind::fifo:
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     break;
@@ -100,12 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, NonRegularReport,
     ::testing::Values(NonRegularCase{"ScanReportLink", "busscan.out", Kind::link},
                       NonRegularCase{"ScanReportDanglingLink", "busscan.out", Kind::danglingLink},
-                      NonRegularCase{"ScanReportLinkToDevZero", "busscan.out", Kind::linkToDevice},
                       NonRegularCase{"ScanReportFifo", "busscan.out", Kind::fifo},
-                      NonRegularCase{"ScanReportDirectory", "busscan.out", Kind::directory},
                       NonRegularCase{"FlashLogLink", "flash.out", Kind::link},
-                      NonRegularCase{"FlashLogDanglingLink", "flash.out", Kind::danglingLink},
-                      NonRegularCase{"FlashLogFifo", "flash.out", Kind::fifo},
                       NonRegularCase{"FlashLogDirectory", "flash.out", Kind::directory}),
     rowName);
 
@@ -160,7 +153,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DirectoryCase{"OwnerOnly", 0700, "", "", false},
                       DirectoryCase{"ReadableByAll", 0755, "", "", false},
                       DirectoryCase{"WritableByOthers", 0757, "", "", true},
-                      DirectoryCase{"WritableByAll", 0777, "", "", true},
                       DirectoryCase{"StickyWritableByAll", 01777, "", "", true},
                       DirectoryCase{"GroupRoot", 0775, "0:0", "", false},
                       DirectoryCase{"GroupOfOtherUsers", 02775, "0:65534", "", true},

@@ -1,9 +1,10 @@
+// The runner on POSIX systems: std::system runs the command with /bin/sh
+// and gives a wait status; the signals a run ignores or notes.
 #include <csignal>
 #include <cstdlib>
 #include <signal.h>
 #include <sys/wait.h>
 
-#include "common/common.h"
 #include "common/run.h"
 
 namespace {
@@ -19,10 +20,8 @@ void noteTermination(int /*signal*/) {
 int toolStatusFromSystem(int systemResult) {
   if (systemResult == -1)
     return -1; // the shell could not be started
-  if (WIFSIGNALED(systemResult))
-    return toolAbnormalEnd;
   if (!WIFEXITED(systemResult))
-    return toolAbnormalEnd;
+    return toolAbnormalEnd; // the shell itself was killed
   int code = WEXITSTATUS(systemResult);
   // The shell reports a tool ended by signal N as exit code 128 + N. Left
   // as it is, a tool killed by SIGINT (130) or SIGABRT (134) would fold

@@ -1,9 +1,12 @@
+// The seam every tool command runs through, and its echo.
 #include <cstdio>
 
 #include "common/common.h"
 #include "common/run.h"
 
 ToolRunner toolRunner = runWithShell;
+
+const char commandEcho[] = "Command:  %s\n";
 
 int runToolCommand(const char *command) {
   std::printf(commandEcho, command);

@@ -1,6 +1,18 @@
-// Running a command line through the platform's shell (run-posix.cpp,
-// run-win32.cpp). Tool commands reach it only through toolRunner.
+// Running the tool commands: the one seam they all go through (run.cpp),
+// and the platform's shell behind it (run-posix.cpp, run-win32.cpp).
 #pragma once
+
+// Echoes the command ("Command:  %s") and runs it through toolRunner.
+int runToolCommand(const char *command);
+// The seam: every tool command runs through this pointer, so tests can
+// script tool statuses without starting processes.
+using ToolRunner = int (*)(const char *command);
+extern ToolRunner toolRunner;
+
+// The status the runner gives a tool that did not end by itself: killed by
+// a signal, or ended abnormally (a crash, Ctrl+C). The flash reports it as
+// tool status 255; after the scan it ends the run.
+inline constexpr int toolAbnormalEnd = -2;
 
 // Readies the process once, before any tool runs: the signals a run
 // outlasts or notes, and what the shell and the tool inherit.
