@@ -91,7 +91,7 @@ run() {
   local started
   started=$(date +%s%N)
   status=0
-  (cd "$work/$1" && timeout 10 "$vf" 0x50 one.bin two.bin >stdout) || status=$?
+  (cd "$work/$1" && timeout -k 5 10 "$vf" 0x50 one.bin two.bin >stdout) || status=$?
   took=$((($(date +%s%N) - started) / 1000000))
 }
 

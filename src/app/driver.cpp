@@ -31,9 +31,9 @@ void printUsage() {
   std::printf("\n");
 }
 
-// The tool commands a run may need, each the one that argument i uses:
-// [1] the scan (the address), [2] and [3] the flash of the image 1 and the
-// image 2 file.
+// The tool commands a run may need, each at the place of the argument it
+// is built for: [1] the scan (the address), [2] and [3] the flash of the
+// image 1 and of the image 2 file.
 using ToolCommands = char[4][lineSize];
 
 // Every command this run may need is built, once, before any of them runs:
