@@ -116,10 +116,11 @@ TEST_F(Driver, RefusedWhileTheDirectoryIsLocked) {
     }
   } holder{fork()};
   if (holder.pid == 0) {
-    bool held = chdir(box.workDir().c_str()) == 0 &&
-                (geteuid() != 0 ||
-                 (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0)) &&
-                flock(open(".", O_RDONLY | O_DIRECTORY), LOCK_SH | LOCK_NB) == 0;
+    bool entered = chdir(box.workDir().c_str()) == 0 &&
+                   (geteuid() != 0 ||
+                    (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0));
+    int dir = entered ? open(".", O_RDONLY | O_DIRECTORY) : -1; // held until killed
+    bool held = dir >= 0 && flock(dir, LOCK_SH | LOCK_NB) == 0;
     (void)write(ready[1], held ? "y" : "n", 1);
     pause();
     _exit(0);

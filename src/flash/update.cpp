@@ -15,7 +15,7 @@ const char levelThreshold[] = "0x61";
 // strcmp compares as unsigned bytes; the trace shows only the sign.
 int compareLevels(const char *prvLvl) {
   int order = std::strcmp(levelThreshold, prvLvl);
-  return (order > 0) - (order < 0);
+  return order > 0 ? 1 : (order < 0 ? -1 : 0);
 }
 
 // Levels above "0x61", as text, take effect after a DC power cycle.
