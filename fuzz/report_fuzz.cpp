@@ -13,7 +13,9 @@
 #include <unistd.h>
 
 #include "common/common.h"
-#include "query/query.h"
+#include "common/run.h"
+#include "query/level.h"
+#include "query/scan.h"
 
 namespace {
 
@@ -81,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   report = {reinterpret_cast<const char *>(data), size};
   char level[textBlockSize] = {};
   bool interrupted = false;
-  char image = scanForImage("0x50", &interrupted);
+  char image = scanForImage("vxtool -i2cp 0x50 2>&1 > busscan.out", &interrupted);
   readFirmwareLevel(level);
 
   bool found = false;

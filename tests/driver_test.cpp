@@ -51,7 +51,6 @@ const std::string traced = scanEcho() + imageTrace("Reserved bytes  = 0x01", '1'
                            resultTrace(0);
 // "vxtool -i2cp 0x50 -q -f " and " 2>&1 > flash.out" leave 214 characters
 // for the image word, and the scan command 223 for the address.
-const std::string name214(214, 'f');
 const std::string name215(215, 'f');
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,12 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
                    flashRun("0x62", "i1", updated + dcAdvice),
                    0,
                    {scanCommand(), flashCommand("i1")}},
-        DriverCase{"Image2At214",
-                   {"0x50", "i1", name214},
-                   report1,
-                   flashRun("0x62", name214, updated + dcAdvice),
-                   0,
-                   {scanCommand(), flashCommand(name214)}},
         DriverCase{
             "Image2At215", {"0x50", "i1", name215}, report1, tooLong("Image 2 file name"), 111, {}},
         // Refused even though this device runs image 1 and takes image 2.
@@ -100,12 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
                    tooLong("Image 1 file name"),
                    111,
                    {}},
-        DriverCase{"NoImageLine",
-                   standard,
-                   "Firmware level  = 0x62\n",
-                   scanEcho() + notFound,
-                   171,
-                   {scanCommand()}},
         // No exit-code trace line after the scan.
         DriverCase{"ReportRemovedWithTrace",
                    {"0x50", "i1", "i2", "DEBUG"},

@@ -101,7 +101,7 @@ bool Sandbox::runUnprivileged(unsigned id) {
   // The operator's own working directory, which only they may write.
   if (chown(workDir().c_str(), id, id) != 0)
     return false;
-  dropRootTo_ = id;
+  runAs_ = id;
   return true;
 }
 
@@ -138,8 +138,7 @@ Running Sandbox::startProgram(const std::string &program, const std::vector<std:
       _exit(250);
     if (ignoreSigchld_ && signal(SIGCHLD, SIG_IGN) == SIG_ERR)
       _exit(253);
-    if (dropRootTo_ != 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(dropRootTo_) != 0 || setuid(dropRootTo_) != 0))
+    if (runAs_ != 0 && (setgroups(0, nullptr) != 0 || setgid(runAs_) != 0 || setuid(runAs_) != 0))
       _exit(252);
     execv(argv[0], argv.data());
     _exit(251);

@@ -125,7 +125,7 @@ private:
   std::string dir_;
   std::string program_ = VEXOFLASH_PATH;
   std::string runDir_;
-  unsigned dropRootTo_ = 0;
+  unsigned runAs_ = 0;
   bool ignoreSigchld_ = false;
 };
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/common.h"
-#include "query/query.h"
+#include "query/report_line.h"
 #include "table.h"
 
 namespace {

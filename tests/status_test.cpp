@@ -2,7 +2,6 @@
 // status_test-<platform>.cpp).
 #include <gtest/gtest.h>
 
-#include "common/common.h"
 #include "common/run.h"
 #include "platform_cases.h"
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <random>
 
-#include "app/app.h"
 #include "app/audit.h"
+#include "app/driver.h"
 #include "common/common.h"
 #include "common/run.h"
 #include "common/workdir.h"
@@ -18,7 +18,7 @@ namespace {
 
 int runScripted(const char *command) {
   scriptedTool.commands.emplace_back(command);
-  if (scriptedTool.report && std::strstr(command, scanRedirect) != nullptr)
+  if (scriptedTool.report && std::strstr(command, "> busscan.out") != nullptr)
     writeFile(scanReportName, *scriptedTool.report);
   if (scriptedTool.action)
     scriptedTool.action();

@@ -1,10 +1,12 @@
+// The flash: what each tool status prints and ends in, what the record is
+// told, the power-cycle advice and the trace.
 #include <climits>
 #include <string>
 
 #include "common/common.h"
-#include "e2e_support.h"
+#include "common/run.h"
 #include "expected.h"
-#include "flash/flash.h"
+#include "flash/update.h"
 #include "table.h"
 #include "unit_support.h"
 
@@ -14,41 +16,55 @@ NAMED_ROWS
 
 using namespace expected;
 
+// Runs the flash of img2.bin at level prvLvl; out gets what it printed.
+Outcome flash(const std::string &prvLvl, std::string &out, FlashReport &report) {
+  Outcome outcome = Outcome::refused;
+  out = captureOutput(
+      [&] { outcome = vexoUpdate(flashCommand("img2.bin").c_str(), prvLvl.c_str(), report); });
+  EXPECT_EQ(scriptedTool.commands, std::vector<std::string>{flashCommand("img2.bin")});
+  return outcome;
+}
+
 struct OutcomeCase {
   int status;
   friend void PrintTo(const OutcomeCase &row, std::ostream *os) {
     *os << "status " << row.status;
   }
   std::string outcome;
-  int result;
+  Outcome result;
 };
 
 class VexoUpdate : public UnitTest, public ::testing::WithParamInterface<OutcomeCase> {};
 
 TEST_P(VexoUpdate, MapsTheToolStatus) {
   scriptedTool.statuses = {GetParam().status};
-  int result = -99;
-  std::string out = captureOutput([&] { result = vexoUpdate("0x50", "img2.bin", "0x62"); });
+  std::string out;
+  FlashReport report;
+  EXPECT_EQ(flash("0x62", out, report), GetParam().result);
   EXPECT_EQ(out, flashEcho("img2.bin") + GetParam().outcome);
-  EXPECT_EQ(result, GetParam().result);
-  ASSERT_EQ(scriptedTool.commands.size(), 1u);
+  // The record keeps the status before folding; a tool that did not end by
+  // itself is 255.
+  EXPECT_EQ(report.status, GetParam().status == toolAbnormalEnd ? 255 : GetParam().status);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, VexoUpdate,
     ::testing::Values(
-        OutcomeCase{0, updated + dcAdvice, 0}, OutcomeCase{1, noVexo, 171},
-        OutcomeCase{2, updateError, 2}, OutcomeCase{3, siliconIdError, 1},
-        OutcomeCase{4, upToDate, 0}, OutcomeCase{255, didNotComplete, 1},
-        OutcomeCase{toolAbnormalEnd, didNotComplete, 1},
-        OutcomeCase{toolInterrupted, didNotComplete, 1}, OutcomeCase{5, didNotCompleteWith(5), 1},
-        OutcomeCase{6, didNotCompleteWith(6), 1}, OutcomeCase{7, didNotCompleteWith(7), 1},
-        OutcomeCase{8, didNotCompleteWith(8), 1}, OutcomeCase{9, didNotCompleteWith(9), 1},
-        OutcomeCase{10, updated + dcAdvice, 0}, OutcomeCase{11, noVexo, 171},
-        OutcomeCase{12, updateError, 2}, OutcomeCase{13, siliconIdError, 1},
-        OutcomeCase{14, upToDate, 0}, OutcomeCase{127, didNotCompleteWith(7), 1},
-        OutcomeCase{256, didNotCompleteWith(6), 1}, OutcomeCase{-1, noVexo, 171},
-        OutcomeCase{-12, updateError, 2}, OutcomeCase{INT_MIN, didNotCompleteWith(8), 1}),
+        OutcomeCase{0, updated + dcAdvice, Outcome::updated},
+        OutcomeCase{1, noVexo, Outcome::notFound}, OutcomeCase{2, updateError, Outcome::failed},
+        OutcomeCase{3, siliconIdError, Outcome::wrongSilicon},
+        OutcomeCase{4, upToDate, Outcome::upToDate},
+        OutcomeCase{255, didNotComplete, Outcome::notCompleted},
+        OutcomeCase{toolAbnormalEnd, didNotComplete, Outcome::notCompleted},
+        OutcomeCase{5, didNotCompleteWith(5), Outcome::notCompleted},
+        OutcomeCase{9, didNotCompleteWith(9), Outcome::notCompleted},
+        OutcomeCase{10, updated + dcAdvice, Outcome::updated},
+        OutcomeCase{11, noVexo, Outcome::notFound}, OutcomeCase{12, updateError, Outcome::failed},
+        OutcomeCase{14, upToDate, Outcome::upToDate},
+        OutcomeCase{127, didNotCompleteWith(7), Outcome::notCompleted},
+        OutcomeCase{256, didNotCompleteWith(6), Outcome::notCompleted},
+        OutcomeCase{-1, noVexo, Outcome::notFound}, OutcomeCase{-12, updateError, Outcome::failed},
+        OutcomeCase{INT_MIN, didNotCompleteWith(8), Outcome::notCompleted}),
     [](const auto &info) {
       int s = info.param.status;
       return (s < 0 ? "Minus" + std::to_string(-static_cast<long>(s)) : std::to_string(s));
@@ -63,11 +79,11 @@ struct AdviceCase {
 class PowerCycleAdvice : public UnitTest, public ::testing::WithParamInterface<AdviceCase> {};
 
 TEST_P(PowerCycleAdvice, ComparesTheLevelAsText) {
-  int result = -99;
-  std::string out =
-      captureOutput([&] { result = vexoUpdate("0x50", "img2.bin", GetParam().prvLvl.c_str()); });
+  std::string out;
+  FlashReport report;
+  EXPECT_EQ(flash(GetParam().prvLvl, out, report), Outcome::updated);
   EXPECT_EQ(out, flashEcho("img2.bin") + updated + (GetParam().dc ? dcAdvice : acAdvice));
-  EXPECT_EQ(result, 0);
+  EXPECT_STREQ(report.advice, GetParam().dc ? "DC" : "AC");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -85,37 +101,21 @@ INSTANTIATE_TEST_SUITE_P(
 // folding lines only when folding happens.
 TEST_F(UnitTest, UpdateTraceOrder) {
   traceMode = true;
+  std::string out;
+  FlashReport report;
   scriptedTool.statuses = {12};
-  std::string out = captureOutput([] { EXPECT_EQ(vexoUpdate("0x50", "img2.bin", "0x60"), 2); });
+  EXPECT_EQ(flash("0x60", out, report), Outcome::failed);
   EXPECT_EQ(out,
             flashEcho("img2.bin") + statusTrace(12, "0x60", 1) + digitTrace(12, 2) + updateError);
 
+  scriptedTool = ScriptedTool{};
   scriptedTool.statuses = {3};
-  out = captureOutput([] { EXPECT_EQ(vexoUpdate("0x50", "img2.bin", "0x61"), 1); });
+  EXPECT_EQ(flash("0x61", out, report), Outcome::wrongSilicon);
   EXPECT_EQ(out, flashEcho("img2.bin") + statusTrace(3, "0x61", 0) + siliconIdError);
 
-  scriptedTool.statuses = {0};
-  out = captureOutput([] { EXPECT_EQ(vexoUpdate("0x50", "img2.bin", "0x62"), 0); });
+  scriptedTool = ScriptedTool{};
+  EXPECT_EQ(flash("0x62", out, report), Outcome::updated);
   EXPECT_EQ(out, flashEcho("img2.bin") + statusTrace(0, "0x62", -1) + updated + dcAdvice);
 }
-
-struct DigitCase {
-  int number;
-  int digit;
-  friend void PrintTo(const DigitCase &row, std::ostream *os) {
-    *os << row.number;
-  }
-};
-
-class GetDigit : public UnitTest, public ::testing::WithParamInterface<DigitCase> {};
-
-TEST_P(GetDigit, TakesTheLastDecimalDigit) {
-  EXPECT_EQ(getDigit(GetParam().number), GetParam().digit);
-}
-
-INSTANTIATE_TEST_SUITE_P(Numbers, GetDigit,
-                         ::testing::Values(DigitCase{0, 0}, DigitCase{7, 7}, DigitCase{10, 0},
-                                           DigitCase{256, 6}, DigitCase{-1, 1}, DigitCase{-40, 0},
-                                           DigitCase{INT_MAX, 7}, DigitCase{INT_MIN, 8}));
 
 } // namespace

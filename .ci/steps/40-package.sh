@@ -2,9 +2,11 @@
 # The manual page renders without warnings and names every outcome; the
 # install and the Debian package of the release build hold what an
 # operator needs and nothing else, the Debian-only files and the working
-# directory /var/lib/vexoflash (root's, 0700) in the package alone; lintian
-# finds no error in the package, and no hardening tag (PIE, RELRO,
-# BIND_NOW, fortified calls) even among its informational ones (-I).
+# directory /var/lib/vexoflash (root's, 0700) in the package alone; its
+# program needs no shared C++ runtime and prints its usage (the RPM holds
+# the same program, 42-rpm.sh); lintian finds no error in the package, and
+# no hardening tag (PIE, RELRO, BIND_NOW, fortified calls) even among its
+# informational ones (-I).
 set -euo pipefail
 . scripts/prereqs.sh
 need_build_tools

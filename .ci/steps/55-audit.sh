@@ -104,7 +104,7 @@ run() {
   local started
   started=$(date +%s%N)
   status=0
-  (cd "$work/$1" && timeout -k 1 10 "$vf" 0x50 one.bin two.bin >stdout) || status=$?
+  (cd "$work/$1" && timeout -k 5 10 "$vf" 0x50 one.bin two.bin >stdout) || status=$?
   took=$((($(date +%s%N) - started) / 1000000))
 }
 
@@ -169,9 +169,9 @@ cat >"$work/bus.conf" <<CONF
 </busconfig>
 CONF
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/system_bus_socket"
-timeout -k 1 60 dbus-daemon --config-file="$work/bus.conf" --nofork 2>/dev/null &
+timeout -k 5 60 dbus-daemon --config-file="$work/bus.conf" --nofork 2>/dev/null &
 bus_pids=$!
-timeout -k 1 60 /usr/bin/python3 -m dbusmock --system --template logind >/dev/null 2>&1 &
+timeout -k 5 60 /usr/bin/python3 -m dbusmock --system --template logind >/dev/null 2>&1 &
 bus_pids="$bus_pids $!"
 inhibitors() {
   dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 \

@@ -1,47 +1,36 @@
+// The audit record's text, and its one write per run.
 #include "app/audit.h"
 
 #include <cstdio>
-#include <cstring>
 
 AuditWriter auditWriter = writeToSystemLog;
 
 namespace {
 
-// Printable ASCII without the bytes that quoting and the key=value form
-// use: such a value stands as it is.
-bool isPlainValue(const std::string &value) {
-  if (value.empty())
-    return false;
-  for (char c : value) {
-    auto b = static_cast<unsigned char>(c);
-    if (b < 0x21 || b > 0x7E || c == '"' || c == '\\' || c == '=')
-      return false;
-  }
-  return true;
-}
-
+// A value of printable ASCII, without a space nor the bytes that quoting
+// and the key=value form use, stands as it is; any other is quoted, with
+// those bytes escaped.
 void appendValue(std::string &text, const std::string &value) {
-  if (isPlainValue(value)) {
-    text += value;
-    return;
-  }
-  text += '"';
+  std::string quoted = "\"";
   for (char c : value) {
     auto b = static_cast<unsigned char>(c);
     if (c == '=') {
-      text += "\\x3d"; // key=value text stands only where the record has the key
+      quoted += "\\x3d"; // key=value text stands only where the record has the key
     } else if (c == '"' || c == '\\') {
-      text += '\\';
-      text += c;
+      quoted += '\\';
+      quoted += c;
     } else if (b < 0x20 || b > 0x7E) {
       char hex[5];
       (void)std::snprintf(hex, sizeof hex, "\\x%02X", b);
-      text += hex;
+      quoted += hex;
     } else {
-      text += c;
+      quoted += c;
     }
   }
-  text += '"';
+  // Nothing escaped (which would make it longer) and no space in it.
+  bool plain =
+      !value.empty() && quoted.size() == value.size() + 1 && value.find(' ') == std::string::npos;
+  text += plain ? value : quoted + '"';
 }
 
 void appendPair(std::string &text, const char *key, const std::string &value) {
@@ -56,10 +45,11 @@ void appendPair(std::string &text, const char *key, const std::string &value) {
 
 std::string formatAuditRecord(const AuditRecord &record, const AuditCaller &caller) {
   std::string text;
-  appendPair(text, "outcome", record.outcome != nullptr ? record.outcome : "");
-  if (record.reason != nullptr)
-    appendPair(text, "reason", record.reason);
-  appendPair(text, "exit", std::to_string(record.exitCode));
+  OutcomeRow outcome = outcomeRow(record.outcome);
+  appendPair(text, "outcome", outcome.name);
+  if (const char *reason = record.reason != nullptr ? record.reason : record.flash.reason)
+    appendPair(text, "reason", reason);
+  appendPair(text, "exit", std::to_string(outcome.exitCode));
   appendPair(text, "address", record.address != nullptr ? record.address : "");
   if (record.running == '1' || record.running == '2') {
     appendPair(text, "running", std::string(1, record.running));
@@ -67,11 +57,11 @@ std::string formatAuditRecord(const AuditRecord &record, const AuditCaller &call
   }
   if (record.image != nullptr) {
     appendPair(text, "image", record.image);
-    appendPair(text, "inhibit", record.inhibit != nullptr ? record.inhibit : "");
-    appendPair(text, "status", std::to_string(record.status));
+    appendPair(text, "inhibit", record.flash.inhibit != nullptr ? record.flash.inhibit : "");
+    appendPair(text, "status", std::to_string(record.flash.status));
   }
-  if (record.advice != nullptr)
-    appendPair(text, "advice", record.advice);
+  if (record.flash.advice != nullptr)
+    appendPair(text, "advice", record.flash.advice);
   appendPair(text, "uid", caller.uid);
   if (!caller.user.empty())
     appendPair(text, "user", caller.user);
@@ -81,15 +71,6 @@ std::string formatAuditRecord(const AuditRecord &record, const AuditCaller &call
   return text;
 }
 
-AuditSeverity auditSeverity(const AuditRecord &record) {
-  const char *outcome = record.outcome != nullptr ? record.outcome : "";
-  if (std::strcmp(outcome, "updated") == 0 || std::strcmp(outcome, "up-to-date") == 0)
-    return AuditSeverity::notice;
-  if (std::strcmp(outcome, "refused") == 0)
-    return AuditSeverity::warning;
-  return AuditSeverity::error;
-}
-
 void writeAuditRecord(const AuditRecord &record) {
-  auditWriter(auditSeverity(record), formatAuditRecord(record, auditCaller()));
+  auditWriter(outcomeRow(record.outcome).severity, formatAuditRecord(record, auditCaller()));
 }

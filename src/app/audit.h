@@ -1,25 +1,22 @@
-// The audit record of a run: who wrote which image to which device, from
-// what level and with what outcome. One line of key=value pairs per run
-// past the usage check, written to the system log once the run's last
-// message is out; the log adds the time.
+// The audit record of a run (audit.cpp, audit-posix.cpp, audit-win32.cpp):
+// who wrote which image to which device, from what level, with what outcome.
 #pragma once
 
 #include <string>
 
-enum class AuditSeverity { notice, warning, error };
+#include "common/outcome.h"
+#include "flash/update.h"
 
+// One line of key=value pairs per run past the usage check, written to the
+// system log once the run's last message is out; the log adds the time.
 struct AuditRecord {
-  // updated, up-to-date, failed, not-completed, not-found or refused.
-  const char *outcome = nullptr;
-  const char *reason = nullptr; // why the run was refused or not completed
-  int exitCode = 0;
+  Outcome outcome = Outcome::notCompleted;
+  const char *reason = nullptr; // why the run was refused, or stopped
   const char *address = nullptr;
-  char running = '\0';           // the image the scan named, '1' or '2'
-  const char *level = nullptr;   // the level the scan read, with running
-  const char *image = nullptr;   // the file handed to the flash command
-  const char *inhibit = nullptr; // "held" or "unavailable", with image
-  int status = 0;                // the flash's tool status before folding
-  const char *advice = nullptr;  // "DC" or "AC", after an update
+  char running = '\0';         // the image the scan named, '1' or '2'
+  const char *level = nullptr; // the level the scan read, with running
+  const char *image = nullptr; // the file the flash command wrote, with flash
+  FlashReport flash;           // what the flash did
 };
 
 // Who ran the update, and where: the real user's id, its name (empty when
@@ -37,7 +34,6 @@ struct AuditCaller {
 // value that is not plain printable ASCII is quoted and escaped, so no
 // value can split a record or forge a key.
 std::string formatAuditRecord(const AuditRecord &record, const AuditCaller &caller);
-AuditSeverity auditSeverity(const AuditRecord &record);
 // Formats the record for this process's caller and hands it to auditWriter.
 void writeAuditRecord(const AuditRecord &record);
 

@@ -1,45 +1,64 @@
+// The whole program in order: the banner, the checks before anything runs,
+// the scan, the level, the flash, and the audit record of the run.
 #include <cstdio>
 #include <cstring>
 
-#include "app/app.h"
 #include "app/audit.h"
+#include "app/driver.h"
+#include "common/command.h"
 #include "common/common.h"
 #include "common/quote.h"
 #include "common/run.h"
 #include "common/workdir.h"
-#include "flash/flash.h"
-#include "query/query.h"
+#include "flash/update.h"
+#include "query/level.h"
+#include "query/scan.h"
 
 namespace {
 
-// Every command this run may need must be possible before any of them
-// runs: a refused flash after a scan would leave the operator half done.
-// typed holds the arguments as the user typed them. Returns why the
-// arguments are refused, or nullptr.
-const char *argumentsRefusal(const char *const *typed, const char *address, const char *image1,
-                             const char *image2) {
-  const char *const names[] = {"Bootloader register address", "Image 1 file name",
+void printBanner() {
+  std::printf("\n");
+  std::printf("************************************************************\n");
+  std::printf("   Tarnell Vexo3 Update Utility for use with QEL hardware   \n");
+  std::printf("       Version 1.6 Build 1.51 - Release Date 4/25/14        \n");
+  std::printf("************************************************************\n");
+  std::printf("\n");
+}
+
+void printUsage() {
+  std::printf("\n");
+  std::printf("USAGE: vexoflash <bootloader register address> <image 1 file> <image 2 file>\n");
+  std::printf("\n");
+}
+
+// The tool commands a run may need, each at the place of the argument it
+// is built for: [1] the scan (the address), [2] and [3] the flash of the
+// image 1 and of the image 2 file.
+using ToolCommands = char[4][lineSize];
+
+// Every command this run may need is built, once, before any of them runs:
+// a refused flash after a scan would leave the operator half done. typed
+// holds the arguments as the user typed them. Returns why the arguments
+// are refused, or nullptr.
+const char *buildCommands(char **argv, const char *const *typed, ToolCommands commands) {
+  const char *const names[] = {nullptr, "Bootloader register address", "Image 1 file name",
                                "Image 2 file name"};
-  const char *const arguments[] = {address, image1, image2};
-  for (int i = 0; i < 3; i++) {
-    if (!argumentIsPassable(typed[i + 1], arguments[i])) {
+  for (int i = 1; i <= 3; i++) {
+    if (!argumentIsPassable(typed[i], argv[i])) {
       std::printf("ERROR: %s holds characters that cannot be passed safely to the tool command!\n",
                   names[i]);
       return "argument-not-passable";
     }
   }
-  char command[lineSize];
-  const char *tooLong = nullptr;
-  if (!buildScanCommand(command, address))
-    tooLong = names[0];
-  else if (!buildFlashCommand(command, address, image1))
-    tooLong = names[1];
-  else if (!buildFlashCommand(command, address, image2))
-    tooLong = names[2];
-  if (tooLong == nullptr)
-    return nullptr;
-  std::printf("ERROR: %s is too long for the tool command!\n", tooLong);
-  return "argument-too-long";
+  for (int i = 1; i <= 3; i++) {
+    bool fits = i == 1 ? buildScanCommand(commands[1], argv[1])
+                       : buildFlashCommand(commands[i], argv[1], argv[i]);
+    if (!fits) {
+      std::printf("ERROR: %s is too long for the tool command!\n", names[i]);
+      return "argument-too-long";
+    }
+  }
+  return nullptr;
 }
 
 // The shell would write through a link (as root, over its target), block
@@ -54,19 +73,17 @@ bool reportsAreRegularFiles() {
   return true;
 }
 
-int refuse(AuditRecord &record, const char *reason) {
-  record.outcome = "refused";
+Outcome refuse(AuditRecord &record, const char *reason) {
   record.reason = reason;
-  return usageExit;
+  return Outcome::refused;
 }
 
 // A run stopped before any write: by SIGTERM, or a scan that did not end
 // by itself (why, from abnormalEndReason).
-int stopNotCompleted(AuditRecord &record, const char *why = nullptr) {
+Outcome stopNotCompleted(AuditRecord &record, const char *why = nullptr) {
   (void)std::fputs(notCompleted, stdout);
-  record.outcome = "not-completed";
   record.reason = terminationRequested() ? "terminated" : why;
-  return notCompletedExit;
+  return Outcome::notCompleted;
 }
 
 // Two runs that write one device at once would interleave their writes on
@@ -88,11 +105,9 @@ const char *waitForOtherRuns() {
 
 // The update itself, once the command line is complete: the checks, the
 // scan, the level and the flash. Notes what happened in record.
-int runUpdate(char **argv, const char *const *typed, char *prvLvl, AuditRecord &record) {
-  const char *address = argv[1];
-  const char *image1 = argv[2];
-  const char *image2 = argv[3];
-  if (const char *reason = argumentsRefusal(typed, address, image1, image2); reason != nullptr)
+Outcome runUpdate(char **argv, const char *const *typed, char *prvLvl, AuditRecord &record) {
+  ToolCommands commands{};
+  if (const char *reason = buildCommands(argv, typed, commands); reason != nullptr)
     return refuse(record, reason);
   // Whoever else may write here could plant a link or a FIFO under a report
   // name, or swap the scan report, after any check made on the names.
@@ -118,38 +133,25 @@ int runUpdate(char **argv, const char *const *typed, char *prvLvl, AuditRecord &
   // flash has begun, the run goes on to report its outcome.
   if (terminationRequested())
     return stopNotCompleted(record);
-  // The device runs one image; the other slot is the one to write.
   const char *scanEnd = nullptr;
-  char image = scanForImage(address, &scanEnd);
+  char image = scanForImage(commands[1], &scanEnd);
   if (scanEnd != nullptr || terminationRequested())
     return stopNotCompleted(record, scanEnd);
-  const char *imageFile = nullptr;
-  switch (image) {
-  case '1':
-    imageFile = image2;
-    break;
-  case '2':
-    imageFile = image1;
-    break;
-  default:
+  if (image != '1' && image != '2') {
     std::printf("Vexo3 device not found.\n");
-    record.outcome = "not-found";
-    return notFoundExit;
+    return Outcome::notFound;
   }
+  // The device runs one image; the other slot is the one to write: image
+  // 1 running, the image 2 file (argument 3).
+  int write = image == '1' ? 3 : 2;
   readFirmwareLevel(prvLvl);
   record.running = image;
   record.level = prvLvl;
-  FlashReport flash;
-  int result = vexoUpdate(address, imageFile, prvLvl, &flash);
-  record.outcome = flash.outcome;
-  record.reason = flash.reason;
-  record.inhibit = flash.inhibit;
-  record.image = imageFile;
-  record.status = flash.status;
-  record.advice = flash.advice;
+  record.image = argv[write];
+  Outcome outcome = vexoUpdate(commands[write], prvLvl, record.flash);
   if (traceMode)
-    std::printf("vexoUpdate() return code:  %d.\n", result);
-  return result;
+    std::printf("vexoUpdate() return code:  %d.\n", outcomeRow(outcome).exitCode);
+  return outcome;
 }
 
 } // namespace
@@ -168,9 +170,9 @@ int runVexoflash(int argc, char **argv, const char *const *typed) {
     traceMode = true;
   AuditRecord record;
   record.address = argv[1];
-  record.exitCode = runUpdate(argv, typed, prvLvl, record);
+  record.outcome = runUpdate(argv, typed, prvLvl, record);
   // The record follows the run's last message, wherever both are read.
   (void)std::fflush(stdout);
   writeAuditRecord(record);
-  return record.exitCode;
+  return outcomeRow(record.outcome).exitCode;
 }

@@ -1,4 +1,5 @@
-#include "app/app.h"
+// The entry point: reads the command line once and hands it to the driver.
+#include "app/driver.h"
 #include "common/quote.h"
 
 int main(int argc, char **argv) {

@@ -1,7 +1,15 @@
+// The tool command builder: the scan and flash commands, and the bounded
+// writes the quoting shares (command.h).
 #include <cstring>
 
+#include "common/command.h"
 #include "common/common.h"
 #include "common/quote.h"
+
+const char commandPrefix[] = "vxtool -i2cp ";
+const char scanRedirect[] = " 2>&1 > busscan.out";
+const char flashOptions[] = " -q -f ";
+const char flashRedirect[] = " 2>&1 > flash.out";
 
 bool putByte(char *command, std::size_t &len, char c) {
   if (len + 1 >= lineSize)

@@ -1,6 +1,6 @@
 // Arguments for the POSIX shell: pasted as they are when no byte is
 // special to it, else one single-quoted word.
-#include "common/common.h"
+#include "common/command.h"
 #include "common/quote.h"
 
 namespace {

@@ -1,10 +1,5 @@
-// Arguments for cmd.exe and the tool's C runtime. cmd expands %NAME% even
-// inside double quotes, expands !NAME! when delayed expansion is on, ends
-// the command at a line feed, and cannot take a " inside a quoted word
-// safely: arguments with those are refused. Anything else is pasted as it
-// is when every byte is plain, else wrapped in double quotes. An argument
-// that the C runtime could not take over exactly from the wide command
-// line, which the entry point reads once (typedArguments), is refused too.
+// Arguments for cmd.exe and the tool's C runtime: pasted as they are,
+// double-quoted, or refused when no quoting makes them safe.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,7 +7,7 @@
 
 #include <shellapi.h>
 
-#include "common/common.h"
+#include "common/command.h"
 #include "common/quote.h"
 
 namespace {
@@ -43,7 +38,10 @@ bool putQuoted(char *command, std::size_t &len, const char *word) {
   return putByte(command, len, '"');
 }
 
-// False for the bytes that no quoting makes safe for cmd.exe.
+// False for the bytes that no quoting makes safe for cmd.exe: it expands
+// %NAME% even inside double quotes, !NAME! when delayed expansion is on,
+// ends the command at a line feed, and cannot take a " inside a quoted
+// word safely.
 bool cmdCanTake(const char *argument) {
   for (const char *p = argument; *p != '\0'; p++) {
     auto c = static_cast<unsigned char>(*p);
@@ -114,8 +112,9 @@ const char *const *typedArguments(int argc, char ** /*argv*/) {
   return typed.data();
 }
 
+// An argument that the C runtime could not take over exactly from the wide
+// command line is refused too, as is one whose typed form cannot be had.
 bool argumentIsPassable(const char *typed, const char *argument) {
-  // An argument whose typed form cannot be had is not sure: refused.
   std::wstring wide;
   return typed != nullptr && cmdCanTake(argument) && toWide(typed, wide) &&
          isExactAnsiForm(wide.c_str(), argument);

@@ -1,6 +1,6 @@
-#include <chrono>
+// The runner on POSIX systems: /bin/sh through std::system, its wait
+// status, the signals a run ignores or notes, and the flash's guard.
 #include <csignal>
-#include <cstdint>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "common/common.h"
 #include "common/run.h"
 
 namespace {
@@ -32,20 +31,16 @@ void noteTerminations() {
 // logind's block inhibitor through libsystemd's sd-bus (opaque pointers),
 // loaded only where a system bus is: a run without one costs nothing. A
 // bus may never answer: the wait is bounded. Any failure: no inhibitor.
-struct Inhibit {
-  int (*read)(void *message, const char *types, ...);
-  int fd = -1; // -2 once refused
-};
+int (*readMessage)(void *message, const char *types, ...); // sd_bus_message_read
 
-int keepInhibitor(void *reply, void *inhibit, void * /*error*/) {
-  auto &call = *static_cast<Inhibit *>(inhibit);
+int keepInhibitor(void *reply, void *inhibitor, void * /*error*/) {
   int fd = -1; // the reply's own
-  call.fd = call.read(reply, "h", &fd) >= 0 ? fcntl(fd, F_DUPFD_CLOEXEC, 3) : -2;
+  *static_cast<int *>(inhibitor) =
+      readMessage(reply, "h", &fd) >= 0 ? fcntl(fd, F_DUPFD_CLOEXEC, 3) : -2; // -2: refused
   return 0;
 }
 
 int takeInhibitor() {
-  using namespace std::chrono;
   const char *address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
   if ((address == nullptr || *address == '\0') && access("/run/dbus/system_bus_socket", F_OK) != 0)
     return -1;
@@ -58,25 +53,22 @@ int takeInhibitor() {
                                        const char *, Handler, void *, const char *, ...)>(
       dlsym(sd, "sd_bus_call_method_async"));
   auto process = reinterpret_cast<int (*)(void *, void **)>(dlsym(sd, "sd_bus_process"));
-  auto wait = reinterpret_cast<int (*)(void *, std::uint64_t)>(dlsym(sd, "sd_bus_wait"));
+  auto wait = reinterpret_cast<int (*)(void *, unsigned long long)>(dlsym(sd, "sd_bus_wait"));
   auto unref = reinterpret_cast<void *(*)(void *)>(dlsym(sd, "sd_bus_unref"));
-  Inhibit inhibit{reinterpret_cast<decltype(Inhibit::read)>(dlsym(sd, "sd_bus_message_read"))};
+  readMessage = reinterpret_cast<decltype(readMessage)>(dlsym(sd, "sd_bus_message_read"));
   void *bus = nullptr;
   if (open == nullptr || call == nullptr || process == nullptr || wait == nullptr ||
-      unref == nullptr || inhibit.read == nullptr || open(&bus) < 0)
+      unref == nullptr || readMessage == nullptr || open(&bus) < 0)
     return -1;
+  int fd = -1;
   int step = call(bus, nullptr, "org.freedesktop.login1", "/org/freedesktop/login1",
-                  "org.freedesktop.login1.Manager", "Inhibit", keepInhibitor, &inhibit, "ssss",
+                  "org.freedesktop.login1.Manager", "Inhibit", keepInhibitor, &fd, "ssss",
                   "shutdown:sleep", "vexoflash", "Writing Vexo3 firmware", "block");
-  auto deadline = steady_clock::now() + seconds(2);
-  while (step >= 0 && inhibit.fd == -1) {
-    auto left = duration_cast<microseconds>(deadline - steady_clock::now()).count();
-    step = left > 0 ? process(bus, nullptr) : -1;
-    if (step == 0)
-      step = wait(bus, static_cast<std::uint64_t>(left));
-  }
+  for (int i = 0; i < 200 && step >= 0 && fd == -1; i++) // about 2 s at most
+    if ((step = process(bus, nullptr)) == 0)
+      step = wait(bus, 10000);
   (void)unref(bus); // no flush: that could wait for a bus that never answers
-  return inhibit.fd;
+  return fd;
 }
 
 int inhibitor = -1;
@@ -86,14 +78,10 @@ int inhibitor = -1;
 int toolStatusFromSystem(int systemResult) {
   if (systemResult == -1)
     return -1; // the shell could not be started
-  if (WIFSIGNALED(systemResult))
-    return WTERMSIG(systemResult) == SIGINT ? toolInterrupted : toolAbnormalEnd;
-  if (!WIFEXITED(systemResult))
-    return toolAbnormalEnd;
-  int code = WEXITSTATUS(systemResult);
-  // The shell reports a tool ended by signal N as exit code 128 + N. Left
-  // as it is, a tool killed by SIGINT (130) or SIGABRT (134) would fold
-  // into "updated" or "up-to-date": report it as an abnormal end instead.
+  // The shell killed by signal N, or reporting a tool ended by it as exit
+  // code 128 + N. Left as it is, a tool killed by SIGINT (130) or SIGABRT
+  // (134) would fold into "updated" or "up-to-date": an abnormal end.
+  int code = WIFEXITED(systemResult) ? WEXITSTATUS(systemResult) : 128 + WTERMSIG(systemResult);
   if (code == 128 + SIGINT)
     return toolInterrupted;
   if (code > 128 && code <= 128 + SIGRTMAX)
@@ -108,9 +96,8 @@ int runWithShell(const char *command) {
 }
 
 void prepareToolRuns() {
-  // Closed by the caller, 0, 1 and 2 would go to the first files opened
-  // (the output and the tool's errors into a lock file): /dev/null holds
-  // them first.
+  // Closed by the caller, 0, 1 and 2 would be the first files opened (the
+  // output and the tool's errors into a lock file): /dev/null takes them.
   for (int fd = 0; fd < 3; fd++)
     if (fcntl(fd, F_GETFD) < 0)
       (void)open("/dev/null", O_RDWR); // NOLINT(android-cloexec-open): inherited

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <windows.h>
 
-#include "common/common.h"
 #include "common/run.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// The seam every tool command runs through, and its echo.
 #include <cstdio>
 
 #include "common/common.h"
@@ -5,16 +6,12 @@
 
 ToolRunner toolRunner = runWithShell;
 
+const char commandEcho[] = "Command:  %s\n";
+
 int runToolCommand(const char *command) {
   std::printf(commandEcho, command);
   // Whatever the tool or the shell writes goes straight to the console or
   // log; what this run printed so far must stand before it there.
   (void)std::fflush(stdout);
   return toolRunner(command);
-}
-
-const char *abnormalEndReason(int status) {
-  if (status == toolInterrupted)
-    return "interrupted";
-  return status == toolAbnormalEnd ? "tool-killed" : nullptr;
 }

@@ -25,9 +25,8 @@ int workingDirectory() {
   return dir;
 }
 
-// A group that holds the owner alone: the owner's primary group, named as
-// the owner, with no members listed in the group database (a user private
-// group; a shared primary group such as "users" is not one).
+// A group that holds the owner alone: the owner's primary group, of its
+// name, with no members listed in the group database (a user private group).
 // The process is single-threaded: the databases' static results are safe.
 bool isPrivateGroupOf(uid_t owner, gid_t group) {
   // cppcheck-suppress getpwuidCalled
@@ -84,24 +83,21 @@ RunLock lockWorkingDirectory() {
   return tryLock(workingDirectory());
 }
 
-// Only root's runs write the device. A lock file that is not root's alone
-// (one link, no access for others) could be held by another user, or be
-// another file, and one that cannot be had lets two runs write at once.
-// Held, it is kept open and not close-on-exec, as the working directory.
+// Only root's runs write the device. A lock file not root's alone (one
+// link, no access for others) could be held by another user, and one that
+// cannot be had lets two runs write at once. Held, it stays open and not
+// close-on-exec, as the working directory.
 RunLock lockHost(const char **why) {
   if (geteuid() != 0)
     return RunLock::unavailable;
   int file = open(hostLockName, // NOLINT(android-cloexec-open)
                   O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY, 0600);
   struct stat st {};
-  RunLock lock = RunLock::unusable;
-  *why = "not a private file of root";
-  if (file < 0 || fstat(file, &st) != 0) {
-    *why = std::strerror(errno);
-  } else if (S_ISREG(st.st_mode) && st.st_uid == 0 && st.st_nlink == 1 && (st.st_mode & 077) == 0) {
-    lock = tryLock(file);
-    *why = std::strerror(errno);
-  }
+  bool opened = file >= 0 && fstat(file, &st) == 0;
+  bool own = opened && S_ISREG(st.st_mode) && st.st_uid == 0 && st.st_nlink == 1 &&
+             (st.st_mode & 077) == 0;
+  RunLock lock = own ? tryLock(file) : RunLock::unusable;
+  *why = opened && !own ? "not a private file of root" : std::strerror(errno);
   if (lock != RunLock::held)
     (void)close(file);
   return lock == RunLock::unavailable ? RunLock::unusable : lock;

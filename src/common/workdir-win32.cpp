@@ -35,18 +35,13 @@ std::wstring canonicalWorkingDirectory() {
   return upper;
 }
 
-} // namespace
-
-namespace {
-
 // Creates the named mutex that stands for a lock: held when this call
 // made it, busy when it exists already. Its handle is inheritable, so
 // cmd.exe and the tool keep the name alive while a tool still writes, even
 // if this process dies. The kernel drops the name with the last handle:
-// nothing is left behind. Access denied means either
-// another user's run made it or this process may not create objects in
-// that namespace (creating in Global\ takes SeCreateGlobalPrivilege):
-// opening it tells the two apart.
+// nothing is left behind. Access denied means either another user's run
+// made it or this process may not create objects in that namespace
+// (creating in Global\ takes SeCreateGlobalPrivilege): opening it tells which.
 RunLock createLockObject(const std::wstring &name) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE lock = CreateMutexW(&inherit, FALSE, name.c_str());

@@ -1,21 +1,21 @@
+// The flash: runs the flash command, folds its status and prints the
+// outcome and the power-cycle advice.
 #include <cstdio>
 #include <cstring>
 
 #include "common/common.h"
 #include "common/run.h"
 #include "common/workdir.h"
-#include "flash/flash.h"
-
-const char levelThreshold[] = "0x61";
+#include "flash/update.h"
 
 namespace {
+
+const char levelThreshold[] = "0x61";
 
 // strcmp compares as unsigned bytes; the trace shows only the sign.
 int compareLevels(const char *prvLvl) {
   int order = std::strcmp(levelThreshold, prvLvl);
-  if (order == 0)
-    return 0;
-  return order > 0 ? 1 : -1;
+  return order > 0 ? 1 : (order < 0 ? -1 : 0);
 }
 
 // Levels above "0x61", as text, take effect after a DC power cycle.
@@ -38,28 +38,30 @@ int foldStatus(int status) {
 
 } // namespace
 
-int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
-               FlashReport *report) {
-  char command[lineSize] = {};
-  int status = 0;
-  int result = notCompletedExit;
-  FlashReport unused{};
-  FlashReport &done = report != nullptr ? *report : unused;
+int getDigit(int number) {
+  static char *const numString = new char[textBlockSize]();
+  (void)std::snprintf(numString, textBlockSize, "%d", number);
+  int newNum = numString[std::strlen(numString) - 1] - '0';
+  if (traceMode) {
+    std::printf("getDigit()\n");
+    std::printf("numString:  %s.\n", numString);
+    std::printf("newNum:  %d.\n", newNum);
+  }
+  return newNum;
+}
 
-  // The entry point has refused a file whose command would not fit.
-  (void)buildFlashCommand(command, address, imageFile);
+Outcome vexoUpdate(const char *command, const char *prvLvl, FlashReport &report) {
   std::printf("Flashing Vexo.\n");
   // The log is this run's own file. If it cannot be made, the shell says
   // why it cannot write it either, and the flash runs all the same.
   (void)prepareReportFile(flashLogName);
-  done.inhibit = beginFlash() ? "held" : "unavailable";
-  status = runToolCommand(command);
+  report.inhibit = beginFlash() ? "held" : "unavailable";
+  int status = runToolCommand(command);
   endFlash();
-  done.reason = abnormalEndReason(status);
-  if (done.reason != nullptr)
+  report.reason = abnormalEndReason(status);
+  if (report.reason != nullptr)
     status = 255; // a tool that did not end by itself did not complete
-  done.status = status;
-  done.outcome = "not-completed";
+  report.status = status;
   if (traceMode) {
     std::printf("VxTool return code:  %d\n", status);
     std::printf("PowerCycle:%s prvLvl:%s\n", levelThreshold, prvLvl);
@@ -71,37 +73,27 @@ int vexoUpdate(const char *address, const char *imageFile, const char *prvLvl,
   switch (status) {
   case 0:
     std::printf("Vexo found and firmware updated.\n");
-    done.advice = printPowerCycleAdvice(prvLvl);
-    done.outcome = "updated";
-    result = successExit;
-    break;
+    report.advice = printPowerCycleAdvice(prvLvl);
+    return Outcome::updated;
   case 1:
     std::printf("No Vexos found in the system.\n");
     std::printf("Firmware was not flashed.\n");
-    done.outcome = "not-found";
-    result = notFoundExit;
-    break;
+    return Outcome::notFound;
   case 2:
     std::printf("Vexo firmware update error - Vexo found but update failed.\n");
-    done.outcome = "failed";
-    result = updateErrorExit;
-    break;
+    return Outcome::failed;
   case 3:
     // Windows-1252: 0x96 is an en dash, 0x92 a right single quote.
     std::printf("Vexo Silicon ID Error \x96 Vexo found but the silicon ID didn\x92t match file.\n");
-    done.outcome = "failed";
-    break;
+    return Outcome::wrongSilicon;
   case 4:
     std::printf("Vexo Found and Firmware level is up-to-date. No flashing required.\n");
-    done.outcome = "up-to-date";
-    result = successExit;
-    break;
+    return Outcome::upToDate;
   case 255:
     (void)std::fputs(notCompleted, stdout);
-    break;
+    return Outcome::notCompleted;
   default:
     std::printf("The VEXO update did not complete successfully.  Return code: %d\n", status);
-    break;
+    return Outcome::notCompleted;
   }
-  return result;
 }

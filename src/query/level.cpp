@@ -1,19 +1,13 @@
+// The level read: the firmware level the device runs, from the scan
+// report.
 #include <cstdio>
+#include <cstring>
 
 #include "common/common.h"
-#include "query/query.h"
+#include "query/level.h"
+#include "query/report_line.h"
 
 const char levelKey[] = "Firmware level  =";
-
-namespace {
-
-// Whitespace as the C locale knows it, tested on the byte value so that
-// bytes 0x80 and above never count, whatever the signedness of char.
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-} // namespace
 
 void readFirmwareLevel(char *prvLvl) {
   // Stands for the level while no level line is found: an empty text.
@@ -23,10 +17,12 @@ void readFirmwareLevel(char *prvLvl) {
 
   // A report that cannot be opened (its error printed) reads as one
   // without a level line.
-  if (findScanReportLine(levelKey, line) > 0) {
+  if (findScanReportLine(levelKey, line)) {
     // Counted from the start of the line, where the key should stand.
     fwLvl = line + (sizeof levelKey - 1);
-    while (isBlank(*fwLvl))
+    // Whitespace as the C locale knows it: bytes 0x80 and above never
+    // count, whatever the signedness of char.
+    while (*fwLvl != '\0' && std::strchr(" \t\n\v\f\r", *fwLvl) != nullptr)
       fwLvl++;
     if (traceMode) {
       std::printf("line:  %s\n", line);

@@ -1,7 +1,10 @@
+// The scan report's lines: how they are cut, and the search for a key.
 #include <cstring>
 
 #include "common/common.h"
-#include "query/query.h"
+#include "query/report_line.h"
+
+const char fileError[] = "ERROR: Could not open image file!\n\n";
 
 int readReportLine(std::FILE *file, char *buffer, int size) {
   if (std::fgets(buffer, size, file) == nullptr)
@@ -22,13 +25,13 @@ bool findReportLine(std::FILE *file, const char *key, char *line) {
   return false;
 }
 
-int findScanReportLine(const char *key, char *line) {
+bool findScanReportLine(const char *key, char *line) {
   std::FILE *report = std::fopen(scanReportName, "r");
   if (report == nullptr) {
     (void)std::fputs(fileError, stdout);
-    return -1;
+    return false;
   }
   bool found = findReportLine(report, key, line);
   (void)std::fclose(report); // read only: nothing to lose
-  return found ? 1 : 0;
+  return found;
 }

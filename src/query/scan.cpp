@@ -1,32 +1,22 @@
+// The scan: runs the scan command and reads the image digit from its
+// report.
 #include <cstdio>
 #include <cstring>
 
 #include "common/common.h"
+#include "common/run.h"
 #include "common/workdir.h"
-#include "query/query.h"
+#include "query/report_line.h"
+#include "query/scan.h"
 
 const char imageKey[] = "Reserved bytes  =";
-
-namespace {
-
 // The digit stands four characters past the key: "Reserved bytes  = 0x01".
 constexpr std::size_t digitIndex = sizeof imageKey - 1 + 4;
 
-// A line too short to reach the digit yields a zero byte, never a byte
-// that an earlier, longer line left behind in the buffer.
-char digitOf(const char *line) {
-  return std::strlen(line) > digitIndex ? line[digitIndex] : '\0';
-}
-
-} // namespace
-
-char scanForImage(const char *address, const char **abnormalEnd) {
+char scanForImage(const char *command, const char **abnormalEnd) {
   char line[lineSize] = {};
-  char command[lineSize] = {};
   char image = '0';
 
-  // The entry point has refused an address whose command would not fit.
-  (void)buildScanCommand(command, address);
   std::printf("\nScanning for Vexo3 image.\n");
   // Made here, the report can hold only what this scan writes. When it
   // cannot be made, the scan's redirection fails too, and whatever the
@@ -42,11 +32,10 @@ char scanForImage(const char *address, const char **abnormalEnd) {
   if (status == -1 || !fresh)
     return image;
 
-  int found = findScanReportLine(imageKey, line);
-  if (found < 0)
-    return '9';
-  if (found > 0) {
-    image = digitOf(line);
+  if (findScanReportLine(imageKey, line)) {
+    // A line too short to reach the digit yields a zero byte, never a byte
+    // that an earlier, longer line left behind in the buffer.
+    image = std::strlen(line) > digitIndex ? line[digitIndex] : '\0';
     if (traceMode) {
       std::printf("line:  %s\n", line);
       std::printf("image:  %c\n", image);

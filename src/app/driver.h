@@ -1,8 +1,6 @@
-// The entry point's pieces: banner, usage and the update sequence.
+// The whole program in order (driver.cpp): the banner, the checks, the
+// scan, the level, the flash and the audit record.
 #pragma once
-
-void printBanner();
-void printUsage();
 
 // Runs one update as the command line asks; returns the exit code. typed
 // holds the arguments as the user typed them (typedArguments in

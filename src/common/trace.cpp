@@ -1,3 +1,0 @@
-#include "common/common.h"
-
-bool traceMode = false;
