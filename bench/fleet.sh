@@ -8,8 +8,9 @@
 # the rollout is contrib/ansible/vexoflash.yml with the images' level and
 # a fleet report, without power cycles. Each round runs both, in turns
 # that alternate which goes first, and prints their times and the ratio
-# rollout / bare; the last line gives the ratios' least, median and
-# greatest. BUILD_DIR (default build/ci) holds vexoflash and sim/vxtool.
+# rollout / bare, and the same for the processor time they use; the last
+# line gives the ratios' least, median and greatest. BUILD_DIR (default
+# build/ci) holds vexoflash and sim/vxtool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -70,33 +71,37 @@ cat >"$work/bare.yml" <<END
       changed_when: true
 END
 
-# run NAME PLAYBOOK ARGS...: the seconds a run takes, on fresh devices.
+# run NAME PLAYBOOK ARGS...: the seconds a run takes, on fresh devices,
+# and the processor seconds it uses (user and system, with its children),
+# less noisy on a shared machine.
 run() {
-  local name=$1 start end
+  local name=$1
   shift
   rm -rf "$work/hosts" && mkdir "$work/hosts"
-  start=$(date +%s.%N)
-  ansible-playbook -i "$work/inventory.yml" "$@" >"$work/$name.log" 2>&1 ||
+  /usr/bin/time -f '%e %U %S' -o "$work/$name.time" \
+    ansible-playbook -i "$work/inventory.yml" "$@" >"$work/$name.log" 2>&1 ||
     { echo "the $name playbook failed:" >&2; cat "$work/$name.log" >&2; exit 1; }
-  end=$(date +%s.%N)
   grep -q 'failed=0' "$work/$name.log" || { cat "$work/$name.log" >&2; exit 1; }
-  echo "$end - $start" | bc
+  awk '{ printf "%.1f %.1f\n", $1, $2 + $3 }' "$work/$name.time"
 }
 rollout=("$repo/contrib/ansible/vexoflash.yml" -e vexoflash_hosts=fleet -e vexoflash_level=0x62
   -e "vexoflash_image1=$repo/tools/images/vexo3-image1.vx3"
   -e "vexoflash_image2=$repo/tools/images/vexo3-image2.vx3" -e "vexoflash_report=$work/report.json")
-ratios=()
 for round in $(seq "$rounds"); do
   if [ $((round % 2)) -eq 1 ]; then
-    bare=$(run bare "$work/bare.yml")
-    role=$(run rollout "${rollout[@]}")
+    read -r bare bare_cpu < <(run bare "$work/bare.yml")
+    read -r role role_cpu < <(run rollout "${rollout[@]}")
   else
-    role=$(run rollout "${rollout[@]}")
-    bare=$(run bare "$work/bare.yml")
+    read -r role role_cpu < <(run rollout "${rollout[@]}")
+    read -r bare bare_cpu < <(run bare "$work/bare.yml")
   fi
-  ratio=$(echo "scale=3; $role / $bare" | bc)
-  ratios+=("$ratio")
-  printf '%d hosts, round %d: bare %.1f s, rollout %.1f s, ratio %.2f\n' "$hosts" "$round" "$bare" "$role" "$ratio"
-done
-printf '%s\n' "${ratios[@]}" | sort -n | awk -v n="$hosts" '{ r[NR] = $1 }
-  END { printf "%d hosts, %d rounds: ratio least %.2f, median %.2f, greatest %.2f\n", n, NR, r[1], r[int((NR + 1) / 2)], r[NR] }'
+  echo "$hosts $round $bare $role $bare_cpu $role_cpu"
+done | awk '{
+  ratio[NR] = $4 / $3; cpu[NR] = $6 / $5
+  printf "%d hosts, round %d: bare %.1f s, rollout %.1f s, ratio %.2f (processor time: %.1f s, %.1f s, ratio %.2f)\n",
+    $1, $2, $3, $4, ratio[NR], $5, $6, cpu[NR]; hosts = $1 }
+  function spread(r,   i, j, t) {
+    for (i = 1; i <= NR; i++) for (j = i + 1; j <= NR; j++) if (r[j] < r[i]) { t = r[i]; r[i] = r[j]; r[j] = t }
+    return sprintf("least %.2f, median %.2f, greatest %.2f", r[1], r[int((NR + 1) / 2)], r[NR])
+  }
+  END { printf "%d hosts, %d rounds: ratio %s; processor time ratio %s\n", hosts, NR, spread(ratio), spread(cpu) }'

@@ -345,7 +345,7 @@ done
 chmod +x "$work/bmc/chassis" "$work/late/vxtool" "$work/python-p1" "$work/python-p4"
 timeout 300 ipmi_sim -c "$work/bmc/lan.conf" -f "$work/bmc/emu" -s "$work/bmc" -n >"$work/bmc/log" 2>&1 &
 bmc=$!
-for host in p1 p4 p5; do printf '%s\n' "$fresh" >"$work/$host.state"; done
+for host in p1 p4 p5 t1 t2; do printf '%s\n' "$fresh" >"$work/$host.state"; done
 printf '%s\n' "$fresh" "level2 = 0x62" "pending = 2" >"$work/p2.state"
 printf '%s\n' "${fresh/level1 = 0x60/level1 = 0x6A}" >"$work/p3.state"
 cat >"$work/power.yml" <<END
@@ -376,6 +376,14 @@ all:
           vexoflash_boot_timeout: 2
           vexoflash_power_cycle: {AC: [touch, $work/p4.off]}
         p5:
+    tainted:
+      vars:
+        vexoflash_report: $work/report.json
+        vexoflash_image1: $work/images/vexo3-image1.vx3
+        vexoflash_image2: $work/images/vexo3-image2.vx3
+      hosts:
+        t1: {ansible_python_interpreter: $work/python-t1}
+        t2:
 END
 keep
 inventory=$work/power.yml play "power cycles" 2 -v -e '{"vexoflash_serial": [1, 3]}' \
@@ -414,12 +422,9 @@ done_case "rerun after a verified rollout"
 # t1's Python returns, with every module's result, facts that would stand
 # in for the inventory's power command, report and images if Ansible's
 # injection of facts as variables (on by default) were trusted: t1 fails
-# at its first step with nothing run for it on the control node, and t2,
-# the first host whose facts are clean, names the report.
+# with nothing run for it on the control node, and t2, the first host
+# whose facts are clean, names the report.
 hosts=(t1 t2)
-for host in "${hosts[@]}"; do printf '%s\n' "$fresh" >"$work/$host.state"; done
-echo secret >"$work/secret1.vx3"
-echo secret >"$work/secret2.vx3"
 cat >"$work/python-t1" <<END
 #!/bin/sh
 /usr/bin/python3 "\$@" | /usr/bin/python3 -c 'import json, sys
@@ -430,29 +435,11 @@ result["ansible_facts"] = {"vexoflash_power_cycle": {"AC": ["touch", "$work/take
 print(json.dumps(result))'
 END
 chmod +x "$work/python-t1"
-cat >"$work/facts.yml" <<END
-all:
-  vars:
-    ansible_connection: local
-    vexoflash_path: $work/vexoflash
-    vexoflash_tool_dir: $build/sim
-    vexoflash_workdir: "$work/{{ inventory_hostname }}"
-    vexoflash_environment: {VXTOOL_SIM_STATE: "$work/{{ inventory_hostname }}.state"}
-    vexoflash_level: "0x62"
-    vexoflash_image1: $work/images/vexo3-image1.vx3
-    vexoflash_image2: $work/images/vexo3-image2.vx3
-    vexoflash_report: $work/report.json
-    vexoflash_power_cycle:
-      AC: [env, "VXTOOL_SIM_STATE=$work/{{ inventory_hostname }}.state", $build/sim/vxtool, --power-cycle]
-  children:
-    fleet:
-      hosts:
-        t1: {ansible_python_interpreter: $work/python-t1}
-        t2:
-END
-rm -f "$work/report.json"
+echo secret | tee "$work/secret1.vx3" >"$work/secret2.vx3"
+rm "$work/report.json"
 keep
-ANSIBLE_INJECT_FACT_VARS=1 inventory=$work/facts.yml play facts 2 -e vexoflash_serial=100%
+ANSIBLE_INJECT_FACT_VARS=1 inventory=$work/power.yml play facts 2 -e vexoflash_hosts=tainted \
+  -e vexoflash_serial=100%
 expect "  t1: The host returned facts named like the role's variables (__vexoflash_wave, vexoflash_image1, vexoflash_image2, vexoflash_power_cycle, vexoflash_report); nothing was run for it on the control node." \
   '"  t2: runs 0x62 after the AC power cycle"'
 [ ! -e "$work/taken" ] || problems+=" the host's facts were used;"
