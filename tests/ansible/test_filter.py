@@ -165,3 +165,9 @@ def test_operator(tmp_path, monkeypatch, loginuid, sudo_user, operator):
     if sudo_user:
         monkeypatch.setenv("SUDO_USER", sudo_user)
     assert ro._operator() == operator
+
+
+def test_power_cycles_without_a_target_refused_for_any_host():
+    hostvars = {"h1": {}, "h2": {"vexoflash_power_cycle": {"AC": ["true"]}},
+                "h3": {"vexoflash_power_cycle": {"AC": ["true"]}, "vexoflash_level": "0x62"}}
+    assert "is not (h2):" in ro.vexoflash_refused(hostvars, ["h1", "h2", "h3"])
