@@ -308,17 +308,15 @@ update_shows h2 ok
 unchanged h2
 done_case "tolerated failure"
 
-# Power cycles, against the images' level, in waves of one and three, with
-# -v. p1, the canary, has a BMC: ipmi_sim on 127.0.0.1, whose chassis
-# control marks p1 down (Ansible's Python there fails) from power off to
-# power on, and power-cycles its device at power on (each cycle logged).
-# Its tool leaves a process that prints an up-to-date line a second after
-# the flash, once vexoflash has ended. It boots the new image. Then p2,
-# written earlier but never power-cycled (vexoflash finds nothing to
-# write), whose device falls back to the old slot; p3, running level 0x6A
-# (after 0x61: vexoflash advises a DC power cycle), for which it has no
-# command; p4, which never answers again (its cycle marks it down). The
-# rollout stops before p5. No password shows, not even with -v.
+# Power cycles, against the images' level, in waves of one and three, at
+# -v, where no password may show. p1, the canary, has a BMC: ipmi_sim on
+# 127.0.0.1, whose chassis control marks p1 down (Ansible's Python there
+# fails) from power off to power on, and power-cycles its device at power
+# on (logged). Its tool prints an up-to-date line after vexoflash has
+# ended. It boots the new image. Then p2, written earlier (vexoflash finds
+# nothing to write), which boots the old slot; p3, at level 0x6A (DC), for
+# which it has no command; p4, which never answers again (its cycle marks
+# it down). The rollout stops before p5.
 hosts=(p1 p2 p3 p4 p5)
 password=Pw-4c9e1f
 port=$(python3 -c 'import socket; s = socket.socket(type=socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -419,11 +417,10 @@ unchanged p1
 [ "$(wc -l <"$work/p1.cycles")" -eq 1 ] || problems+=" p1 was power-cycled again;"
 done_case "rerun after a verified rollout"
 
-# t1's Python returns, with every module's result, facts that would stand
-# in for the inventory's power command, report and images if Ansible's
-# injection of facts as variables (on by default) were trusted: t1 fails
-# with nothing run for it on the control node, and t2, the first host
-# whose facts are clean, names the report.
+# t1's Python adds to every result facts that, injected as variables (the
+# default), would stand in for the inventory's power command, report and
+# images: t1 fails with nothing run for it on the control node, and t2,
+# the first host with clean facts, names the report.
 hosts=(t1 t2)
 cat >"$work/python-t1" <<END
 #!/bin/sh
