@@ -3,13 +3,17 @@
 # its own simulated device (state file) and working directory, and checks
 # the rollout in waves and its fleet report: a canary that cannot be
 # reached, or that fails, stops it before the next wave and leaves the
-# other devices untouched; --check only scans; a rerun with the canary
-# fixed, from a directory holding the images under relative names,
-# completes it; a failure in a wave of two stops the rollout after the
-# wave, or, tolerated, lets the next wave run; with power cycles, a canary
-# power-cycled through a simulated BMC (ipmi_sim, ipmitool) runs the new
-# image, and a wave whose hosts boot the old slot, lack the advised
-# command or do not come back stops the rollout.
+# other devices untouched; --check only scans, and the real run that
+# follows agrees with it; a rerun with the canary fixed, from a directory
+# holding the images under relative names, completes it, and replaces a
+# symlink at the report's name; a failure in a wave of two stops the
+# rollout after the wave, or, tolerated, lets the next wave run; with power
+# cycles (and -v), a canary power-cycled through a simulated BMC (ipmi_sim,
+# ipmitool) runs the new image whatever its tool prints late, and a wave
+# whose hosts boot the old slot, lack the advised command or do not come
+# back stops the rollout; a rerun then changes nothing; a host whose
+# Python returns facts named like the role's variables is failed, and
+# nothing of those facts is used on the control node.
 #
 #   tests/ansible/check-waves.sh [BUILD_DIR]
 #
@@ -50,14 +54,15 @@ cp tools/images/vexo3-image1.vx3 tools/images/vexo3-image2.vx3 "$work/images/"
 
 # fleet: h1 (the canary, whose silicon ID does not match the images, and
 # which cannot be reached with -e canary_unreachable=1: Ansible cannot
-# make its temporary directory there), h2 and h4 (fresh devices, running
-# image 1 at level 0x60), h3 (both slots already at the images' level
-# 0x62). lost: h5, where no device answers.
+# make its temporary directory there; with -e canary_lost=1, once its
+# working directory is made), h2 and h4 (fresh devices, running image 1
+# at level 0x60), h3 (running image 1 at the images' level 0x62, its image
+# 2 still at 0x60). lost: h5, where no device answers.
 hosts=(h1 h2 h3 h4 h5)
 fresh=$'address = 0x50\nsilicon = 0x3A41\nrunning = 1\nlevel1 = 0x60\nlevel2 = 0x60'
 printf '%s\n' "${fresh/0x3A41/0x1234}" >"$work/h1.state"
 printf '%s\n' "$fresh" >"$work/h2.state"
-printf '%s\n' "${fresh//0x60/0x62}" >"$work/h3.state"
+printf '%s\n' "${fresh/level1 = 0x60/level1 = 0x62}" >"$work/h3.state"
 printf '%s\n' "$fresh" >"$work/h4.state"
 {
   echo "all:"
@@ -71,7 +76,7 @@ printf '%s\n' "$fresh" >"$work/h4.state"
   for host in "${hosts[@]}"; do
     [ "$host" = h5 ] && { echo "    lost:"; echo "      hosts:"; }
     echo "        $host:"
-    [ "$host" = h1 ] && echo "          ansible_remote_tmp: \"{{ '/dev/null/tmp' if canary_unreachable | default(false) else '$work/ansible-tmp' }}\""
+    [ "$host" = h1 ] && echo "          ansible_remote_tmp: \"{{ '/dev/null/tmp' if canary_unreachable | default(false) or canary_lost | default(false) and '$work/h1' is directory else '$work/ansible-tmp' }}\""
     echo "          vexoflash_workdir: $work/$host"
     echo "          vexoflash_environment:"
     echo "            VXTOOL_SIM_STATE: $work/$host.state"
@@ -131,12 +136,12 @@ for key, want in (pair.split("=", 1) for pair in sys.argv[3:]):
     got = json.dumps(entry[key.rstrip("^")]).strip("\"")
     if got != want and not (key.endswith("^") and got.startswith(want)):
         print(" report holds %s for %s, not %s;" % (key, got, want), end="")
-' "$@" 2>&1)
+' "$@" 2>/dev/null || echo " no report on $2;")
 }
 # update_shows HOST STATUS: what the vexoflash run shows for HOST.
 update_shows() {
   awk '/^TASK \[vexoflash : Update the Vexo3 firmware\]/ { f = 1; next } /^$/ { f = 0 } f' "$log" |
-    grep -qxF "$2: [$1]" || problems+=" the update on $1 does not show $2;"
+    grep -qE "^$2: \[$1\]( |\$)" || problems+=" the update on $1 does not show $2;"
 }
 # keep: remember every device's state; unchanged HOST...: those devices
 # are as remembered; untouched HOST...: unchanged, and no working directory.
@@ -190,11 +195,10 @@ report "$work/report.json" h4 outcome=not-touched wave=null message=null
 untouched h1 h2 h3 h4
 done_case "unreachable canary"
 
-# Pipelined, the modules need no temporary directory, but copying the
-# images still does: the canary is lost after its working directory is
-# made, and vexoflash never runs there.
+# The canary is lost after its working directory is made, and vexoflash
+# never runs there.
 keep
-ANSIBLE_PIPELINING=1 play "lost canary" 2 -e canary_unreachable=1 \
+play "lost canary" 2 -e canary_lost=1 \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
 expect '"Unreachable: 1"' '"Not touched: h2, h3, h4"'
 [ -d "$work/h1" ] && [ ! -e "$work/h1/busscan.out" ] || problems+=" vexoflash ran on h1, or nothing did;"
@@ -221,6 +225,7 @@ done_case "stopped rollout"
 
 # A dry run over every host against the images' level, h2 with image 2
 # written and not yet running, h5 without a device: only the scan runs.
+# h3 runs the level: the real run below leaves it alone, as this one says.
 printf '%s\n' "$fresh" "level2 = 0x62" "pending = 2" >"$work/h2.state"
 keep
 play check 2 --check -e vexoflash_hosts=all -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
@@ -228,7 +233,7 @@ play check 2 --check -e vexoflash_hosts=all -e "vexoflash_image1=$work/images/ve
   -e vexoflash_level=0x62
 expect "Check mode: nothing was written; each device was only scanned." "To be written: 2" \
   "  h1: The device runs image 1 at firmware level 0x60; a real run would write vexo3-image2.vx3 (image 2)." \
-  '"Written earlier, power cycle still due: h2"' '"At the target level: h3"' \
+  '"Power cycle still due: 1"' '"  h2: AC power cycle"' '"At the target level: h3"' \
   "  h5: No Vexo3 device found: the scan names no running image, so a real run would end with exit status 171 (vxtool exit status 1)."
 expect_not "up-to-date" "Rollout"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 1 ] || problems+=" not one wave;"
@@ -245,12 +250,15 @@ done_case "check mode"
 printf '%s\n' "$fresh" >"$work/h2.state"
 
 # The canary fixed, the same rollout again, from the images' directory
-# with relative image and report names: three waves, h3 already up to date.
+# with relative image and report names: three waves, h3 left alone. The
+# report's name is a symlink to a folder: it is replaced, not followed.
 sed -i 's/0x1234/0x3A41/' "$work/h1.state"
+mkdir "$work/linked"
+ln -s ../linked "$work/images/report.json"
 keep
 from=$work/images play resumed 0 -e vexoflash_image1=vexo3-image1.vx3 -e vexoflash_image2=vexo3-image2.vx3 \
-  -e vexoflash_report=report.json
-expect "Rollout complete after 3 wave(s)." '"Written, power cycle still due: 3"' \
+  -e vexoflash_report=report.json -e vexoflash_level=0x62
+expect "Rollout complete after 3 wave(s)." '"Power cycle still due: 3"' \
   '"  h1: AC power cycle"' '"  h4: AC power cycle"' '"Up to date: h3"'
 expect_not "Not touched" "Failed"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 3 ] || problems+=" not three waves;"
@@ -259,11 +267,13 @@ for host in h1 h2 h4; do
   update_shows $host changed
 done
 recap h3 0
-update_shows h3 ok
+update_shows h3 skipping
 unchanged h3
 cmp -s "$work/h2/vexo3-image1.vx3" tools/images/vexo3-image1.vx3 || problems+=" image 1 not copied to h2;"
-report "$work/images/report.json" h2 outcome=updated wave=2 exit_status=0 running_image=1 level_before=0x60 \
-  image_written=vexo3-image2.vx3 advice=AC
+[ "$(stat -c '%F %a' "$work/images/report.json")" = "regular file 644" ] && [ -z "$(ls -A "$work/linked")" ] ||
+  problems+=" the report went through the symlink;"
+report "$work/images/report.json" h2 outcome=pending-power-cycle wave=2 exit_status=0 running_image=1 \
+  level_before=0x60 image_written=vexo3-image2.vx3 advice=AC
 report "$work/images/report.json" h3 outcome=up-to-date wave=3 image_written=null advice=null
 done_case "resumed rollout"
 
@@ -287,8 +297,8 @@ done_case "stopped with a host done"
 keep
 play tolerated 2 -e '{"vexoflash_serial": [2, "100%"], "vexoflash_max_fail_percentage": 50}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
-expect "Rollout finished after 2 wave(s), with failures." "Failed: 1" '"Up to date: h1, h3, h4"' \
-  "  h2: exit status 1: Vexo Silicon ID Error"
+expect "Rollout finished after 2 wave(s), with failures." "Failed: 1" '"Up to date: h1, h4"' \
+  "  h2: exit status 1: Vexo Silicon ID Error" '"  h3: DC power cycle"'
 expect_not "Not touched"
 [ "$(grep -c '^PLAY \[' "$log")" -eq 2 ] || problems+=" not two waves;"
 recap h2 1
@@ -298,20 +308,22 @@ update_shows h2 ok
 unchanged h2
 done_case "tolerated failure"
 
-# Power cycles, against the images' level, in waves of one and three. p1,
-# the canary, has a BMC: ipmi_sim on 127.0.0.1, whose chassis control
-# marks p1 down (Ansible's Python there fails) from power off to power on,
-# and power-cycles its device at power on. It boots the new image. Then p2,
-# whose device falls back to the old slot (its cycle boots nothing new);
-# p3, advised a DC power cycle, for which it has no command (it runs level
-# 0x62 from image 1); p4, which never answers again (its cycle marks it
-# down). The rollout stops before p5.
+# Power cycles, against the images' level, in waves of one and three, at
+# -v, where no password may show. p1, the canary, has a BMC: ipmi_sim on
+# 127.0.0.1, whose chassis control marks p1 down (Ansible's Python there
+# fails) from power off to power on, and power-cycles its device at power
+# on (logged). Its tool prints an up-to-date line after vexoflash has
+# ended. It boots the new image. Then p2, written earlier (vexoflash finds
+# nothing to write), which boots the old slot; p3, at level 0x6A (DC), for
+# which it has no command; p4, which never answers again (its cycle marks
+# it down). The rollout stops before p5.
 hosts=(p1 p2 p3 p4 p5)
+password=Pw-4c9e1f
 port=$(python3 -c 'import socket; s = socket.socket(type=socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-mkdir "$work/bmc"
+mkdir "$work/bmc" "$work/late"
 printf '%s\n' 'name "p1"' 'set_working_mc 0x20' 'startlan 1' "addr 127.0.0.1 $port" 'priv_limit admin' \
   'allowed_auths_admin md5' 'guid a123456789abcdefa123456789abcdef' 'endlan' \
-  "chassis_control \"$work/bmc/chassis 0x20\"" 'user 2 true "admin" "vexo" admin 10 md5' >"$work/bmc/lan.conf"
+  "chassis_control \"$work/bmc/chassis 0x20\"" "user 2 true \"admin\" \"$password\" admin 10 md5" >"$work/bmc/lan.conf"
 printf '%s\n' 'mc_setbmc 0x20' 'mc_add 0x20 0 no-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02 persist_sdr' \
   'mc_enable 0x20' >"$work/bmc/emu"
 # Called as: chassis MC get power ... | chassis MC set power 0|1
@@ -320,17 +332,20 @@ cat >"$work/bmc/chassis" <<END
 case "\$2 \$3 \$4" in
 "get power"*) [ -e $work/p1.off ] && echo power:0 || echo power:1 ;;
 "set power 0") touch $work/p1.off ;;
-"set power 1") VXTOOL_SIM_STATE=$work/p1.state $build/sim/vxtool --power-cycle && rm -f $work/p1.off ;;
+"set power 1") echo cycled >>$work/p1.cycles && VXTOOL_SIM_STATE=$work/p1.state $build/sim/vxtool --power-cycle && rm -f $work/p1.off ;;
 esac
 END
+printf '#!/bin/sh\ncase " $* " in *" -f "*) (sleep 1; echo %q >&2) & ;; esac\nexec %q "$@"\n' \
+  "Vexo Found and Firmware level is up-to-date. No flashing required." "$build/sim/vxtool" >"$work/late/vxtool"
 for host in p1 p4; do
   printf '#!/bin/sh\n[ ! -e %s ] || exit 1\nexec /usr/bin/python3 "$@"\n' "$work/$host.off" >"$work/python-$host"
 done
-chmod +x "$work/bmc/chassis" "$work/python-p1" "$work/python-p4"
+chmod +x "$work/bmc/chassis" "$work/late/vxtool" "$work/python-p1" "$work/python-p4"
 timeout 300 ipmi_sim -c "$work/bmc/lan.conf" -f "$work/bmc/emu" -s "$work/bmc" -n >"$work/bmc/log" 2>&1 &
 bmc=$!
-for host in p1 p2 p4 p5; do printf '%s\n' "$fresh" >"$work/$host.state"; done
-printf '%s\n' "${fresh/level1 = 0x60/level1 = 0x62}" >"$work/p3.state"
+for host in p1 p4 p5 t1 t2; do printf '%s\n' "$fresh" >"$work/$host.state"; done
+printf '%s\n' "$fresh" "level2 = 0x62" "pending = 2" >"$work/p2.state"
+printf '%s\n' "${fresh/level1 = 0x60/level1 = 0x6A}" >"$work/p3.state"
 cat >"$work/power.yml" <<END
 all:
   vars:
@@ -348,8 +363,9 @@ all:
         p1:
           bmc_port: $port
           ansible_python_interpreter: $work/python-p1
+          vexoflash_tool_dir: $work/late
           vexoflash_power_cycle:
-            AC: [ipmitool, -I, lanplus, -C, "3", -H, 127.0.0.1, -p, "{{ bmc_port }}", -U, admin, -P, vexo,
+            AC: [ipmitool, -I, lanplus, -C, "3", -H, 127.0.0.1, -p, "{{ bmc_port }}", -U, admin, -P, $password,
                  chassis, power, cycle]
         p2: {vexoflash_power_cycle: {AC: ["true"]}}
         p3:
@@ -358,9 +374,17 @@ all:
           vexoflash_boot_timeout: 2
           vexoflash_power_cycle: {AC: [touch, $work/p4.off]}
         p5:
+    tainted:
+      vars:
+        vexoflash_report: $work/report.json
+        vexoflash_image1: $work/images/vexo3-image1.vx3
+        vexoflash_image2: $work/images/vexo3-image2.vx3
+      hosts:
+        t1: {ansible_python_interpreter: $work/python-t1}
+        t2:
 END
 keep
-inventory=$work/power.yml play "power cycles" 2 -e '{"vexoflash_serial": [1, 3]}' \
+inventory=$work/power.yml play "power cycles" 2 -v -e '{"vexoflash_serial": [1, 3]}' \
   -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3" \
   -e "vexoflash_report=$work/report.json"
 expect "Rollout stopped after wave 2: 3 of its 3 host(s) failed (vexoflash_max_fail_percentage is 0)." \
@@ -369,16 +393,58 @@ expect "Rollout stopped after wave 2: 3 of its 3 host(s) failed (vexoflash_max_f
   '"  p3: Written, but not running: vexoflash_power_cycle has no DC command."' \
   '"  p4: Written, but not running: the host did not answer after the AC power cycle: timed out' \
   '"Not touched: p5"'
+expect_not "$password"
 grep -qx 'running = 2' "$work/p1.state" || problems+=" p1 does not run image 2;"
+update_shows p1 changed
 report "$work/report.json" p1 outcome=verified level_before=0x60 level_after=0x62 target_level=0x62 \
-  advice=AC "image_sha256=$(sha256sum <tools/images/vexo3-image2.vx3 | cut -d' ' -f1)" "time^=20"
+  advice=AC "image_sha256=$(sha256sum <tools/images/vexo3-image2.vx3 | cut -d' ' -f1)" "time^=20" \
+  "message=Vexo found and firmware updated. AC power cycle the system for the update to take affect. After the AC power cycle the device runs image 2 at level 0x62."
 report "$work/report.json" p2 outcome=failed level_after=0x60 image_written=vexo3-image2.vx3
 report "$work/report.json" p3 outcome=failed advice=DC level_after=null
 report "$work/report.json" p4 outcome=failed level_after=null
-python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1]))["operator"] != sys.argv[2])' \
-  "$work/report.json" "$(id -un)" || problems+=" the report names another operator;"
+python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1]))["schema"] != 1)' "$work/report.json" ||
+  problems+=" the report has no schema 1;"
 untouched p5
 done_case "power cycles"
+
+# The rollout again on the verified canary: nothing to write or power-cycle.
+hosts=(p1)
+keep
+inventory=$work/power.yml play rerun 0 --limit p1 -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
+  -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
+expect '"Up to date: p1"'
+unchanged p1
+[ "$(wc -l <"$work/p1.cycles")" -eq 1 ] || problems+=" p1 was power-cycled again;"
+done_case "rerun after a verified rollout"
+
+# t1's Python adds to every result facts that, injected as variables (the
+# default), would stand in for the inventory's power command, report and
+# images: t1 fails with nothing run for it on the control node, and t2,
+# the first host with clean facts, names the report.
+hosts=(t1 t2)
+cat >"$work/python-t1" <<END
+#!/bin/sh
+/usr/bin/python3 "\$@" | /usr/bin/python3 -c 'import json, sys
+result = json.load(sys.stdin)
+result["ansible_facts"] = {"vexoflash_power_cycle": {"AC": ["touch", "$work/taken"]},
+                           "vexoflash_report": "$work/taken", "vexoflash_image1": "$work/secret1.vx3",
+                           "vexoflash_image2": "$work/secret2.vx3", "__vexoflash_wave": {"number": 9}}
+print(json.dumps(result))'
+END
+chmod +x "$work/python-t1"
+cp tools/images/vexo3-image1.vx3 "$work/secret1.vx3"
+cp tools/images/vexo3-image2.vx3 "$work/secret2.vx3"
+rm "$work/report.json"
+keep
+ANSIBLE_INJECT_FACT_VARS=1 inventory=$work/power.yml play facts 2 -e vexoflash_hosts=tainted \
+  -e vexoflash_serial=100%
+expect "  t1: The host returned facts named like the role's variables (__vexoflash_wave, vexoflash_image1, vexoflash_image2, vexoflash_power_cycle, vexoflash_report); nothing was run for it on the control node." \
+  '"  t2: runs 0x62 after the AC power cycle"'
+[ ! -e "$work/taken" ] || problems+=" the host's facts were used;"
+unchanged t1
+[ -z "$(ls "$work/t1")" ] || problems+=" t1 was given files: $(ls "$work/t1");"
+report "$work/report.json" t1 outcome=failed wave=1
+done_case "facts like the role's variables"
 
 echo "$((runs - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

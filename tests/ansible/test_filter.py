@@ -1,7 +1,8 @@
 """Rows for the filters of the vexoflash role and of the playbook, on what
 the checks against the simulated tool cannot make happen: report lines cut
-into pieces, forged or misplaced lines in vexoflash's output, power cycles
-that fail in other ways, and rollouts that end oddly."""
+into pieces, forged or misplaced lines in vexoflash's output, flash.out's
+end, decisions on levels and power cycles that the simulated fleet does not
+show, and rollouts that end oddly."""
 
 import importlib.util
 import pathlib
@@ -21,109 +22,96 @@ def _load(name, path):
 vf = _load("vexoflash_role", "roles/vexoflash/filter_plugins/vexoflash.py")
 ro = _load("vexoflash_rollout", "filter_plugins/rollout.py")
 
-# name: report, key (None: the firmware level's), (image running, text after the key).
+# name: report, (image running, firmware level), as vexoflash reads them.
 REPORT_ROWS = {
-    "key split across two pieces": ("-" * 250 + "Reserved bytes  = 0x01\n", None, (None, "")),
+    "key split across two pieces": ("-" * 250 + "Reserved bytes  = 0x01\n", (None, "")),
     "key starts the second piece, level ends the report": (
-        "-" * 255 + "Reserved bytes  = 0x02\nFirmware level  = 0x62", None, (2, "0x62")),
-    "NUL hides the key": ("ab\0Firmware level  = 0x62\n", None, (None, "")),
-    "digit past a short line": ("abcdefghijklmnopqrstu9vwxyz\nReserved bytes  =\n", None,
-                                (None, "")),
+        "-" * 255 + "Reserved bytes  = 0x02\nFirmware level  = 0x62", (2, "0x62")),
     "first line decides, spaces go, CR and inner text stay": (
         "Reserved bytes  = 0x02   \r\nReserved bytes  = 0x01\nFirmware level  = \t\v\f0x61 b\r \n",
-        None, (2, "0x61 b\r")),
-    "indented keys count from the line start": (
-        "  Reserved bytes  = 0x01\n  Firmware level  = 0x62\n", None, (None, "= 0x62")),
-    "level of the other slot": ("Reserved bytes  = 0x01\nImage 2 level   = 0x62\n",
-                                "Image 2 level   =", (1, "0x62")),
+        (2, "0x61 b\r")),
 }
 
 
 @pytest.mark.parametrize("name", REPORT_ROWS)
 def test_scan_report(name):
-    report, key, expected = REPORT_ROWS[name]
-    assert vf.scan_report(report, *[key] * bool(key)) == expected
+    report, expected = REPORT_ROWS[name]
+    assert vf.scan_report(report) == expected
 
 
 I1, I2 = "vexo3-image1.vx3", "vexo3-image2.vx3"
 SCAN = ["Scanning for Vexo3 image.", "Command:  vxtool -i2cp 0x50 2>&1 > busscan.out"]
+FLASH = [vf.LEVEL + "0x60", vf.FLASHING, f"Command:  vxtool -i2cp 0x50 -q -f {I2} 2>&1 > flash.out"]
 DC = "DC power cycle the system for the update to take effect."
 AC = "AC power cycle the system for the update to take affect."
-FORGED = [vf.UPDATED, DC, "Current Firmware Level = 0x99", "ERROR: forged"]
 UPDATE_ERROR = "Vexo firmware update error - Vexo found but update failed."
-
-
-def flash(level="0x60", name=I2):
-    command = f"Command:  vxtool -i2cp 0x50 -q -f {name} 2>&1 > flash.out"
-    return [vf.LEVEL + level, vf.FLASHING, command]
-
-
-NOT_UNDERSTOOD = dict(outcome="failed", image_written=None)
-# name: exit status, lines after the banner, what the record holds.
+LONG_FLASH = "".join(f"line {i:02d} {'x' * 40}\n" for i in range(40)) + "\x1b[31mred\x9b\udc9b"
+# name: exit status, lines after the banner, flash.out's end, what the run holds.
 RUN_ROWS = {
     "forged lines in the flash's output": (
-        0, SCAN + flash() + FORGED + [vf.UP_TO_DATE],
-        dict(outcome="up-to-date", level_before="0x60", advice=None, running_image=1,
-             tool_output=" ".join(FORGED))),
-    "forged flash in the scan's output": (
-        0, SCAN + flash("0x99", I1) + flash() + [vf.UPDATED, DC],
-        dict(NOT_UNDERSTOOD, message="output not understood (exit status 0)", level_before=None)),
-    "ERROR line from the tool": (
-        2, SCAN + flash() + ["ERROR: bus", UPDATE_ERROR],
-        dict(outcome="failed", tool_output="ERROR: bus", exit_status=2, message=UPDATE_ERROR)),
-    "exit status disagrees": (1, SCAN + flash() + [vf.UPDATED, AC],
-                              dict(NOT_UNDERSTOOD, level_before="0x60", advice=None)),
-    "killed while flashing, its level last but two": (
-        -9, SCAN + flash(), dict(NOT_UNDERSTOOD, running_image=1)),
+        0, SCAN + FLASH + [vf.UPDATED, DC, "ERROR: forged", vf.UP_TO_DATE], "",
+        dict(outcome="up-to-date", message=vf.UP_TO_DATE)),
+    "ERROR line from the tool, then flash.out": (
+        2, SCAN + FLASH + ["ERROR: bus", UPDATE_ERROR], "Erasing slot 2 ... failed\n",
+        dict(outcome=None, message=UPDATE_ERROR, tool_output="ERROR: bus Erasing slot 2 ... failed")),
+    "exit status disagrees": (1, SCAN + FLASH + [vf.UPDATED, AC], "", dict(
+        outcome=None, message="output not understood (exit status 1)")),
     "trace lines and a wait": (
         0, ["Waiting for another vexoflash run on this system to finish."] + SCAN
-        + ["image:  2"] + flash("0x62", I1) + [vf.UPDATED, DC, "vexoUpdate() return code:  0."],
-        dict(outcome="updated", running_image=2, image_written=I1, advice="DC",
-             tool_output="image:  2")),
-    "quoted image name": (
-        0, SCAN + flash("", "'vexo 3 #2.vx3'") + [vf.UPDATED, AC],
-        dict(running_image=1, level_before="", image_written="vexo 3 #2.vx3")),
+        + ["image:  2"] + FLASH + [vf.UPDATED, DC, "vexoUpdate() return code:  0."], "",
+        dict(outcome="updated", advice="DC", tool_output="image:  2")),
+    "another run's flash.out": (
+        111, ["ERROR: Another vexoflash run is using this directory!"], "Writing slot 2\n",
+        dict(tool_output=None)),
+    "flash.out's last KiB, escaped": (1, SCAN + FLASH, LONG_FLASH, dict(
+        tool_output=" ".join(f"line {i:02d} {'x' * 40}" for i in range(20, 40))
+        + " \\x1b[31mred\\x9b\\x9b")),
 }
 
 
 @pytest.mark.parametrize("name", RUN_ROWS)
 def test_read_output(name):
-    status, lines, expected = RUN_ROWS[name]
+    status, lines, flash, expected = RUN_ROWS[name]
     banner = ["", "*" * 60, "   Tarnell Vexo3 Update Utility   ", "*" * 60, ""]
-    images = [I1, "vexo 3 #2.vx3" if name == "quoted image name" else I2]
-    output = {"rc": status, "stdout": "\n".join(banner + lines) + "\n"}
-    record = vf.vexoflash_run(output, images)
-    assert {key: record[key] for key in expected} == expected
+    run = vf.vexoflash_run({"stdout": "\n".join([str(status)] + banner + lines), "stderr": flash})
+    assert {key: run[key] for key in expected} == expected
 
 
-UPDATED = vf._record("updated", vf.UPDATED, running_image=1, image_written=I2, advice="AC")
-RAN, BACK = {"rc": 0}, {"elapsed": 9}
+def probe(level="0x60"):
+    return {"rc": 0, "stdout": f"/usr/bin\nscan\nReserved bytes  = 0x01\nFirmware level  = {level}\n"}
 
 
-# The ways a power cycle fails that the rollout with power cycles does not
-# show. name: the results of the command, the wait and the scan; what the
-# record holds.
-VERIFY_ROWS = {
-    "another level": (RAN, BACK, {"stdout": "Reserved bytes  = 0x02\nFirmware level  = 0x61\n"},
-                      dict(outcome="failed", level_after="0x61")),
-    "no device": (RAN, BACK, {"stdout": ""}, dict(outcome="failed", level_after=None)),
-    "command failed": ({"rc": 1, "stderr": "Unable to establish\nsession"}, {}, {}, dict(
-        message="Written, but not running: the AC power-cycle command failed (exit status 1):"
-        " Unable to establish session.")),
+RAN = {"rc": 0, "stdout": "0\n" + "\n".join(SCAN + FLASH + [vf.UPDATED, AC])}
+ANSWERED = {"elapsed": 9}
+IMAGES = [{"src": str(ANSIBLE / "../../tools/images" / name), "name": name} for name in (I1, I2)]
+# name: check mode, the results of the steps so far; what the record holds.
+RECORD_ROWS = {
+    "levels compare as text, as vexoflash compares them": (
+        False, [probe(level="0x100"), RAN], dict(next="power-cycle", advice="AC")),
+    "0x61 itself takes an AC power cycle": (
+        False, [probe(level="0x61"), RAN], dict(next="power-cycle", advice="AC")),
+    "a failed power command shows only its exit status": (
+        False, [probe(), RAN, {"rc": 1, "stderr": "password s3cret refused"}],
+        dict(outcome="failed", message="Written, but not running: the AC power-cycle command"
+             " failed (exit status 1).")),
+    "no device after the power cycle": (
+        False, [probe(), RAN, {"rc": 0}, ANSWERED, {"rc": 1, "stdout": ""}],
+        dict(outcome="failed", level_after=None, message="Written, but not running: after the AC"
+             " power cycle the device runs no image the scan names, not image 2"
+             f" ({I2}) at level 0x62.")),
+    "control characters from the host": (
+        True, [probe(level="\x9b0x6\x1b[2J")],
+        dict(outcome="would-update", level_before="\\x9b0x6\\x1b[2J")),
 }
 
 
-@pytest.mark.parametrize("name", VERIFY_ROWS)
-def test_verify(name):
-    cycle, back, after, expected = VERIFY_ROWS[name]
-    record = vf.vexoflash_verify(UPDATED, cycle, back, after, "0x62")
+@pytest.mark.parametrize("name", RECORD_ROWS)
+def test_record(name):
+    check, results, expected = RECORD_ROWS[name]
+    settings = {"host": "h1", "level": "0x62", "power": ["AC"], "images": IMAGES, "check": check}
+    record = vf.vexoflash_record({}, settings, *results)
     assert {key: record[key] for key in expected} == expected
-
-
-def test_lost_in_a_loop():
-    lost = {"unreachable": True, "msg": "Connection refused"}
-    assert vf.vexoflash_lost([None, {"skipped": True}]) == ""
-    assert vf.vexoflash_lost([{"rc": 0}, {"results": [{"rc": 0}, lost]}]) == "Connection refused"
+    assert "\x1b" not in record["message"] and "s3cret" not in record["message"]
 
 
 def host(wave, outcome=None):
@@ -152,9 +140,30 @@ ROLLOUT_ROWS = {
 @pytest.mark.parametrize("name", ROLLOUT_ROWS)
 def test_rollout_ends(name):
     hostvars, batch, percentage, stop, lines, kept = ROLLOUT_ROWS[name]
-    wave = {"number": max(h["__vexoflash_wave"]["number"] for h in hostvars.values() if h),
-            "hosts": batch}
-    rollout = ro.vexoflash_rollout(hostvars, list(hostvars), wave, percentage)
+    for each in hostvars.values():
+        each["vexoflash_max_fail_percentage"] = percentage
+    wave = {"number": max(h["__vexoflash_wave"]["number"] for h in hostvars.values() if
+                          "__vexoflash_wave" in h), "hosts": batch}
+    rollout = ro.vexoflash_rollout(hostvars, list(hostvars), wave)
     assert (rollout["stop"], rollout["over"]) == (stop, True)
     assert [line for line in lines if line not in rollout["summary"]] == []
     assert {e["host"] for e in rollout["report"]["hosts"] if e["tool_output"]} == kept
+
+
+@pytest.mark.parametrize("loginuid, sudo_user, operator", [
+    ("4294967295", "alice", "root (login alice)"), ("0", "alice", "root"), (None, None, "root")])
+def test_operator(tmp_path, monkeypatch, loginuid, sudo_user, operator):
+    monkeypatch.setattr(ro.os, "getuid", lambda: 0)
+    monkeypatch.setattr(ro, "LOGIN_UID", str(tmp_path / "loginuid"))
+    if loginuid:
+        (tmp_path / "loginuid").write_text(loginuid)
+    monkeypatch.delenv("SUDO_USER", raising=False)
+    if sudo_user:
+        monkeypatch.setenv("SUDO_USER", sudo_user)
+    assert ro._operator() == operator
+
+
+def test_power_cycles_without_a_target_refused_for_any_host():
+    hostvars = {"h1": {}, "h2": {"vexoflash_power_cycle": {"AC": ["true"]}},
+                "h3": {"vexoflash_power_cycle": {"AC": ["true"]}, "vexoflash_level": "0x62"}}
+    assert "is not (h2):" in ro.vexoflash_refused(hostvars, ["h1", "h2", "h3"])

@@ -1,22 +1,65 @@
-"""The playbook's filters: the waves' numbers, and at the end of each wave
-the rollout weighed, summed up and reported from each host's
-vexoflash_result."""
+"""The playbook's filters: the settings checked before any host is touched,
+the waves' numbers, and at the end of each wave the rollout weighed, summed
+up and reported from each host's vexoflash_result. The playbook's own
+settings (vexoflash_report, vexoflash_max_fail_percentage) are read as the
+first host whose facts are clean sees them: no host's facts choose them."""
 
+import importlib.util
 import os
+import pathlib
 import pwd
 
-KEYS = ("host", "wave", "outcome", "exit_status", "running_image", "level_before",
-        "image_written", "advice", "message", "tool_output", "level_after", "target_level",
-        "image_sha256", "time")
+
+def _load_role_filters():
+    path = (pathlib.Path(__file__).resolve().parents[1]
+            / "roles/vexoflash/filter_plugins/vexoflash.py")
+    spec = importlib.util.spec_from_file_location("vexoflash_role_filters", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+# The role's rules on facts and settings, and its record's keys.
+ROLE = _load_role_filters()
+KEYS = ("host", "wave") + ROLE.KEYS
 FAILED = ("failed", "unreachable")
 # The summary's sections, in order: the outcome, its heading, and whether
 # each host gets a line of its own (else they are named on the heading's).
 SECTIONS = (("verified", "Verified, running the new firmware", True),
             ("updated", "Written, power cycle still due", True),
-            ("pending-power-cycle", "Written earlier, power cycle still due", False),
+            ("pending-power-cycle", "Power cycle still due", True),
             ("up-to-date", "Up to date", False), ("current", "At the target level", False),
             ("would-update", "To be written", True), ("failed", "Failed", True),
             ("unreachable", "Unreachable", True), ("not-touched", "Not touched", False))
+LOGIN_UID = "/proc/self/loginuid"
+NO_LOGIN_UID = 4294967295
+
+
+def _facts(hostvars, host):
+    return hostvars[host].get("ansible_facts") or {}
+
+
+def _setting(hostvars, hosts, name, default):
+    """A playbook setting, as the first host whose facts are clean sees it."""
+    clean = [h for h in hosts if not ROLE.tainted(_facts(hostvars, h))]
+    return hostvars[clean[0]].get(name, default) if clean else default
+
+
+def _report_path(hostvars, hosts):
+    """The fleet report's path (the symlink there is replaced, not
+    followed), or '' for none."""
+    path = _setting(hostvars, hosts, "vexoflash_report", "")
+    return os.path.abspath(os.path.expanduser(path)) if path else ""
+
+
+def vexoflash_refused(hostvars, hosts):
+    """Why the rollout must not start, or ''."""
+    report = _report_path(hostvars, hosts)
+    if report and not os.path.isdir(os.path.dirname(report)):
+        return f"vexoflash_report: no folder {os.path.dirname(report)} on the control node."
+    unsafe = [h for h in hosts if hostvars[h].get("vexoflash_power_cycle")
+              and not hostvars[h].get("vexoflash_level")]
+    return ROLE.POWER_WITHOUT_LEVEL.format(", ".join(unsafe)) if unsafe else ""
 
 
 def vexoflash_next_wave(hostvars, hosts):
@@ -25,11 +68,15 @@ def vexoflash_next_wave(hostvars, hosts):
                default=0) + 1
 
 
-def _entry(host, wave, record):
+def _entry(host, wave, record, facts):
     """A host's report entry. A host whose wave came but that has no record
-    did not reach the update; only a failed host's tool output is kept."""
-    record = record or ({"outcome": "failed", "message": "stopped before the update: see the play"
-                         " output"} if wave else {"outcome": "not-touched"})
+    did not reach the update; a host whose facts are like the role's
+    variables failed, whatever its record says; only a failed host's tool
+    output is kept."""
+    names = ROLE.tainted(facts)
+    record = ({"outcome": "failed", "message": ROLE.FACTS.format(", ".join(names))} if names
+              else record or ({"outcome": "failed", "message": "stopped before the update: see the"
+                               " play output"} if wave else {"outcome": "not-touched"}))
     entry = dict({key: record.get(key) for key in KEYS}, host=host,
                  wave=int(wave["number"]) if wave else None)
     return entry if entry["outcome"] in FAILED else dict(entry, tool_output=None)
@@ -39,19 +86,40 @@ def _line(entry):
     """A host's line in the summary: its power cycle, or why it failed."""
     if entry["outcome"] == "verified":
         return f"runs {entry['level_after']} after the {entry['advice']} power cycle"
-    if entry["outcome"] == "updated":
+    if entry["outcome"] in ("updated", "pending-power-cycle"):
         return f"{entry['advice']} power cycle"
     status = entry["exit_status"]
     return (f"exit status {status}: " if status else "") + entry["message"]
 
 
-def vexoflash_rollout(hostvars, hosts, wave, max_fail_percentage, check_mode=False):
+def _name(uid):
+    try:
+        return pwd.getpwuid(uid).pw_name
+    except KeyError:
+        return str(uid)
+
+
+def _operator():
+    """The control node's user, and the user who logged in (loginuid, else
+    SUDO_USER) when that is another."""
+    user = _name(os.getuid())
+    try:
+        uid = int(pathlib.Path(LOGIN_UID).read_text(encoding="ascii"))
+    except (OSError, ValueError):
+        uid = NO_LOGIN_UID
+    login = _name(uid) if uid != NO_LOGIN_UID else os.environ.get("SUDO_USER")
+    return f"{user} (login {login})" if login and login != user else user
+
+
+def vexoflash_rollout(hostvars, hosts, wave, check_mode=False):
     """At the end of a wave: whether the rollout stops, whether it is over
-    (it stops, or no host is left), the summary lines and the fleet report."""
-    fleet = [_entry(h, hostvars[h].get("__vexoflash_wave"), hostvars[h].get("vexoflash_result"))
-             for h in sorted(hosts)]
+    (it stops, or no host is left), the summary lines, the fleet report and
+    its path."""
+    fleet = [_entry(h, hostvars[h].get("__vexoflash_wave"), hostvars[h].get("vexoflash_result"),
+                    _facts(hostvars, h)) for h in sorted(hosts)]
     by = {outcome: [e for e in fleet if e["outcome"] == outcome] for outcome, _, _ in SECTIONS}
     number, size = int(wave["number"]), len(wave["hosts"])
+    max_fail_percentage = _setting(hostvars, hosts, "vexoflash_max_fail_percentage", 0)
     failed = len([e for e in fleet if e["wave"] == number and e["outcome"] in FAILED])
     tolerated = failed * 100 <= float(max_fail_percentage) * size
     stop = not check_mode and failed > 0 and (not tolerated or failed == size)
@@ -77,12 +145,14 @@ def vexoflash_rollout(hostvars, hosts, wave, max_fail_percentage, check_mode=Fal
     if problems:
         lines.append("To resume, fix the failures and run the playbook again: it starts over with"
                      " the first wave, and each host shows what its device reports.")
-    report = {"operator": pwd.getpwuid(os.getuid()).pw_name, "summary": lines, "hosts": fleet}
-    return {"stop": stop, "over": stop or not by["not-touched"], "summary": lines, "report": report}
+    report = {"schema": 1, "operator": _operator(), "summary": lines, "hosts": fleet}
+    return {"stop": stop, "over": stop or not by["not-touched"], "summary": lines,
+            "report": report, "report_path": _report_path(hostvars, hosts)}
 
 
 class FilterModule:
     """The playbook's filters."""
 
     def filters(self):
-        return {"vexoflash_next_wave": vexoflash_next_wave, "vexoflash_rollout": vexoflash_rollout}
+        return {"vexoflash_refused": vexoflash_refused, "vexoflash_next_wave": vexoflash_next_wave,
+                "vexoflash_rollout": vexoflash_rollout}

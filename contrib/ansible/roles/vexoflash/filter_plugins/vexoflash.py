@@ -1,10 +1,16 @@
-"""The vexoflash role's filters: each makes or completes the host record,
-vexoflash_result (keys: KEYS)."""
+"""The vexoflash role's filters. vexoflash_record makes every decision the
+role takes for a host, from what its device reports; the tasks only carry
+out its "next" step. Its record (keys: KEYS) becomes vexoflash_result.
+Nothing that a host returns is trusted beyond what it says of its device:
+a host whose facts are named like the role's variables (they would stand
+in for the operator's settings) is failed, and every text from a host is
+escaped before it reaches a terminal."""
 
+import base64
 import datetime
 import hashlib
 import pathlib
-import shlex
+import re
 from collections.abc import Mapping
 
 KEYS = ("outcome", "exit_status", "running_image", "level_before", "image_written", "advice",
@@ -12,67 +18,71 @@ KEYS = ("outcome", "exit_status", "running_image", "level_before", "image_writte
 UPDATED = "Vexo found and firmware updated."
 UP_TO_DATE = "Vexo Found and Firmware level is up-to-date. No flashing required."
 LEVEL, FLASHING, SILICON = "Current Firmware Level = ", "Flashing Vexo.", "Vexo Silicon ID Error"
-# vexoflash's last lines (their starts), which no tool output can follow,
-# and its exit status with them.
+# vexoflash's last lines (their starts), which no tool output can follow
+# while it runs, and its exit status with them.
 ENDINGS = [((UPDATED, "DC power cycle the system"), 0), ((UPDATED, "AC power cycle the"), 0),
            ((UP_TO_DATE,), 0), (("No Vexos found", "Firmware was not flashed."), 171),
            (("Vexo3 device not found.",), 171), (("Vexo firmware update error",), 2),
            ((SILICON,), 1), (("The VEXO update did not complete",), 1), (("ERROR: ",), 111),
            (("USAGE: ",), 111)]
+# vexoflash advises a DC power cycle for a level that sorts after this one
+# byte by byte (strcmp), an AC power cycle for any other.
+DC_AFTER = b"0x61"
+TOOL_OUTPUT_LIMIT = 1024
+FACTS = ("The host returned facts named like the role's variables ({}); nothing was run for it"
+         " on the control node.")
+POWER_WITHOUT_LEVEL = ("vexoflash_power_cycle is set but vexoflash_level is not ({}): without a"
+                       " target level every rerun would write and power-cycle the hosts again;"
+                       " nothing was changed.")
 
 
-def _record(outcome, message, **known):
-    return dict(dict.fromkeys(KEYS), outcome=outcome, message=message, **known)
+def _record(outcome, message=None, **known):
+    record = dict(dict.fromkeys(KEYS), next=None)
+    record.update(known, outcome=outcome, message=message or known.get("message"))
+    return record
+
+
+def escape(text):
+    """Text from a host, safe for a terminal: each character that does not
+    print (C0 and C1 controls, DEL, format characters) as \\xNN or \\uNNNN,
+    and each byte that was not UTF-8 as \\xNN."""
+    def one(char):
+        code = ord(char)
+        if char.isprintable():
+            return char
+        if 0xDC80 <= code <= 0xDCFF:  # a byte that Python could not decode
+            return f"\\x{code - 0xDC00:02x}"
+        return f"\\x{code:02x}" if code < 0x100 else f"\\u{code:04x}" if code < 0x10000 else (
+            f"\\U{code:08x}")
+    return None if text is None else "".join(one(char) for char in str(text))
+
+
+def tainted(facts):
+    """The names of the host's facts that are like the role's variables."""
+    return sorted(str(name) for name in (facts or {}) if re.match(r"_*vexoflash_", str(name)))
 
 
 def _said(*texts):
-    return " ".join(line for text in texts for line in str(text or "").split("\n") if line.strip())
+    return " ".join(line.strip() for text in texts for line in str(text or "").split("\n")
+                    if line.strip())
 
 
-def _flash_file(line):
-    """The image file of a flash command line, unquoted; None for others."""
-    try:
-        words = shlex.split(line[len("Command:"):])
-    except ValueError:
-        return None
-    flash = words[3:5] == ["-q", "-f"] and words[6:] == ["2>&1", ">", "flash.out"]
-    return words[5] if flash else None
+def _tail(lines):
+    """The last lines, escaped and joined by spaces, in at most
+    TOOL_OUTPUT_LIMIT characters; None for none."""
+    kept = []
+    for line in reversed([escape(line.strip()) for line in lines if line.strip()]):
+        if len(" ".join([line] + kept)) > TOOL_OUTPUT_LIMIT:
+            kept = kept or [line[-TOOL_OUTPUT_LIMIT:]]
+            break
+        kept.insert(0, line)
+    return " ".join(kept) or None
 
 
-def vexoflash_run(result, images, level=None):
-    """The record of the role's vexoflash task (its registered result). Its
-    own lines: all before the first tool command; after it, the one run of a
-    level line, "Flashing Vexo." and a flash command, and the last lines.
-    The rest is the tool's output."""
-    rc, images, level = result.get("rc"), list(images), level or None
-    lines = [line for line in result.get("stdout", "").split("\n") if line.strip()]
-    lines = lines[:-1] if lines and lines[-1].startswith("vexoUpdate() return code:") else lines
-    first = next((i + 1 for i, line in enumerate(lines) if line.startswith("Command:")), len(lines))
-    flashes = [i for i in range(first + 1, len(lines) - 1)
-               if lines[i] == FLASHING and lines[i - 1].startswith(LEVEL)]
-    written = _flash_file(lines[flashes[0] + 1]) if len(flashes) == 1 else None
-    ending, status = next(((e, s) for e, s in ENDINGS if len(lines) >= len(e) and all(
-        line.startswith(start) for line, start in zip(lines[-len(e):], e))), ((), None))
-    own = set(range(first)) | set(range(len(lines) - len(ending), len(lines)))
-    record = _record("failed", f"output not understood (exit status {rc})", exit_status=rc)
-    if written in images:
-        own |= {flashes[0] - 1, flashes[0], flashes[0] + 1}
-        record.update(level_before=lines[flashes[0] - 1][len(LEVEL):], image_written=written,
-                      running_image=2 - images.index(written))
-    tool = _said(*(line for i, line in enumerate(lines) if i not in own), result.get("stderr"))
-    record["tool_output"] = tool or None
-    if status != rc or (status == 0 and written not in images):
-        return dict(record, image_written=None)
-    said = " ".join(lines[len(lines) - len(ending):])
-    # The silicon ID line's Windows-1252 bytes do not survive as text.
-    record["message"] = f"{SILICON} - Vexo found but the silicon ID didn't match file." if (
-        ending[0] == SILICON) else said
-    if ending[0] == UPDATED:
-        return dict(record, outcome="updated", advice=ending[1][:2])
-    if ending[0] == UP_TO_DATE and level and record["level_before"] != level:
-        return dict(record, outcome="pending-power-cycle", image_written=None, message=(
-            f"{said} The device runs {record['level_before']}; {level} runs after a power cycle."))
-    return dict(record, outcome="up-to-date" if status == 0 else "failed", image_written=None)
+def _kind(level):
+    """The power cycle that vexoflash advises after writing a device that
+    ran this level."""
+    return "DC" if level.encode("utf-8", "surrogateescape") > DC_AFTER else "AC"
 
 
 def scan_report(report, key="Firmware level  ="):
@@ -92,76 +102,184 @@ def scan_report(report, key="Firmware level  ="):
             found.get(key.encode(), b"").lstrip(b" \t\n\v\f\r").decode("utf-8", "replace"))
 
 
-def vexoflash_scan(result, images, level=None):
-    """Check mode: the record of the scan (vxtool -i2cp ADDRESS, its report
-    on standard output), against the target level."""
-    running, now = scan_report(result.get("stdout", ""))
-    if running is None:
-        return _record("failed", "No Vexo3 device found: the scan names no running image, so a"
-                       " real run would end with exit status 171 (vxtool exit status"
-                       f" {_said(result.get('rc'), result.get('stderr'))}).")
-    other, runs = 3 - running, f"The device runs image {running} at firmware level {now}"
-    known = dict(running_image=running, level_before=now)
-    if level and now == level:
-        return _record("current", f"{runs}, the target level.", **known)
-    if level and scan_report(result.get("stdout", ""), f"Image {other} level   =")[1] == level:
-        return _record("pending-power-cycle", f"{runs}; image {other}, at {level}, runs after a"
-                       " power cycle.", **known)
-    return _record("would-update", f"{runs}; a real run would write {images[other - 1]} (image"
-                   f" {other}){'' if level else ' unless that slot already holds its level'}.",
-                   image_written=images[other - 1], **known)
+def vexoflash_run(result):
+    """vexoflash's run as the role's run script reports it: its exit status
+    on the first line of standard output, then vexoflash's output up to
+    its exit (what the tool prints later is not there), and on standard
+    error the end of flash.out when this run wrote it. The outcome
+    ("updated", "up-to-date", or None: a failure, or last lines that are
+    not vexoflash's or disagree with the status), the advice and message
+    come from vexoflash's last lines, which no tool output can follow. Its
+    other lines are those before the first tool command, and after it its
+    level line, "Flashing Vexo." and command lines; the rest, then
+    flash.out, is the tool's."""
+    head, _, output = str(result.get("stdout", "")).partition("\n")
+    status = int(head) if head.isdigit() else None
+    lines = [line for line in output.split("\n") if line.strip()]
+    lines = lines[:-1] if lines and lines[-1].startswith("vexoUpdate() return code:") else lines
+    ending, ending_status = next(((e, s) for e, s in ENDINGS if len(lines) >= len(e) and all(
+        line.startswith(start) for line, start in zip(lines[-len(e):], e))), ((), None))
+    first = next((i + 1 for i, line in enumerate(lines) if line.startswith("Command:")), len(lines))
+    tool = [line for line in lines[first:len(lines) - len(ending)]
+            if not line.startswith(("Command:", LEVEL)) and line != FLASHING]
+    said = " ".join(lines[len(lines) - len(ending):]) if ending else ""
+    # Exit status 111: vexoflash ran no tool, and flash.out is another run's.
+    flash = str(result.get("stderr", "")).split("\n") if status != 111 else []
+    # The silicon ID line's Windows-1252 bytes do not survive as text.
+    if ending and ending[0] == SILICON:
+        said = f"{SILICON} - Vexo found but the silicon ID didn't match file."
+    understood = bool(ending) and ending_status == status
+    outcome = ("updated" if ending[0] == UPDATED else "up-to-date" if ending[0] == UP_TO_DATE
+               else None) if understood else None
+    return {"status": status, "outcome": outcome, "advice": ending[1][:2] if outcome == "updated"
+            else None, "message": escape(said) if understood else f"output not understood (exit"
+            f" status {status})", "tool_output": _tail(tool + flash),
+            "stderr": _said(result.get("stderr"))}
 
 
-def vexoflash_verify(record, cycle, back, scan, level=None):
-    """After the advised power cycle (the results of its command, of the
-    wait for the host and of the scan): verified when the device runs the
-    slot just written, at the target level when there is one."""
-    kind, slot = record["advice"], 3 - record["running_image"]
-    running, now = scan_report(scan.get("stdout", ""))
-    if cycle.get("skipped"):
-        why = f"vexoflash_power_cycle has no {kind} command"
-    elif cycle.get("rc") != 0:
-        why = (f"the {kind} power-cycle command failed (exit status {cycle.get('rc')}): "
-               + _said(cycle.get("stderr") or cycle.get("msg"), cycle.get("stdout")))
-    elif back.get("failed"):
-        why = f"the host did not answer after the {kind} power cycle: {back.get('msg')}"
-    elif running == slot and (not level or now == level):
-        return dict(record, outcome="verified", level_after=now, message=f"{record['message']}"
-                    f" After the {kind} power cycle the device runs image {slot} at level {now}.")
-    else:
-        record = dict(record, level_after=now if running else None)
-        runs = f"image {running} at level {now}" if running else "no image the scan names"
-        why = (f"after the {kind} power cycle the device runs {runs}, not image {slot}"
-               f" ({record['image_written']})" + (f" at level {level}" if level else ""))
-    return dict(record, outcome="failed", message=f"Written, but not running: {why}.")
-
-
-def vexoflash_failure(failed_result, lost="", record=None):
-    """A host the role stopped on: unreachable with Ansible's reason, or
-    failed with the failed task's message."""
-    message = failed_result.get("msg") if isinstance(failed_result, Mapping) else None
-    return dict(record or _record(None, None), outcome="unreachable" if lost else "failed",
-                message=lost or message or "failed")
-
-
-def vexoflash_lost(results):
-    """Ansible's reason for the first registered result, or loop item, that
-    found the host unreachable; '' when none did."""
-    results = [r for r in results if isinstance(r, Mapping)]
-    for each in results + [item for r in results for item in r.get("results", [])]:
-        if each.get("unreachable"):
-            return each.get("msg") or "unreachable"
+def vexoflash_refusal(settings):
+    """Why the role must not touch the host with these settings, or ''."""
+    images = settings["images"]
+    missing = [i["src"] for i in images if not pathlib.Path(i["src"]).is_file()]
+    if missing:
+        return f"No such image file on the control node: {', '.join(missing)}; nothing was changed."
+    if images[0]["name"] == images[1]["name"]:
+        return (f"vexoflash_image1 and vexoflash_image2 have one file name, {images[0]['name']};"
+                " nothing was changed.")
+    if settings["power"] and not settings["level"]:
+        return POWER_WITHOUT_LEVEL.format(settings["host"])
     return ""
 
 
-def vexoflash_finish(record, images, level=None):
-    """The record as the role leaves it: when the host finished (UTC), the
-    target level, and the SHA-256 of the image file written (or that would
-    be), read on the control node."""
+def _ran(result):
+    return result if isinstance(result, Mapping) and not result.get("skipped") else None
+
+
+def vexoflash_record(facts, settings, probe=None, run=None, cycle=None, back=None, after=None):
+    """The host's record so far, with "next", the step the role takes next
+    (probe, run, power-cycle, wait or scan; None when the record is final).
+    The one decision, in check mode as in a real run: a device that runs
+    the target level is left alone; otherwise vexoflash runs, and after an
+    exit status 0 the device is power-cycled (with a command for it) as
+    vexoflash advises from the level it ran, whatever vexoflash printed,
+    and must then run the target level. facts: the host's ansible_facts;
+    settings: host (its name), level (the target level or ''), power (the
+    kinds vexoflash_power_cycle has commands for), images ({src, name}
+    each), check (check mode); then the registered results of the steps
+    (None, or skipped, before they ran)."""
+    names = tainted(facts)
+    if names:
+        return _record("failed", FACTS.format(", ".join(names)))
+    refusal = vexoflash_refusal(settings)
+    if refusal:
+        return _record("failed", refusal)
+    probe, run, cycle, back, after = (_ran(r) for r in (probe, run, cycle, back, after))
+    if probe is None:
+        return _record(None, next="probe")
+    lost = next((r.get("msg") or "unreachable" for r in (probe, run, after)
+                 if r and r.get("unreachable")), None)
+    if lost:
+        return _record("unreachable", escape(lost))
+    level, power, images = settings["level"] or None, settings["power"], settings["images"]
+    found, _, report = str(probe.get("stdout", "")).split("\n", 1)[-1].partition("\n")
+    if found == "missing":
+        return _record("failed", f"Not found on this host: {escape(', '.join(n for n in report.split(chr(10)) if n))};"
+                       " nothing was changed (vexoflash_path names vexoflash, vexoflash_tool_dir the"
+                       " folder that holds vxtool).")
+    if found != "scan":
+        return _record("failed", f"The working directory could not be made ready (exit status"
+                       f" {probe.get('rc')}): {escape(_said(probe.get('stderr')))}; nothing was"
+                       " changed.")
+    running, now = scan_report(report)
+    other = 3 - running if running else None
+    image = images[other - 1]["name"] if other else None
+    known = dict(running_image=running, level_before=escape(now) if running else None,
+                 target_level=level)
+    runs = f"The device runs image {running} at firmware level {escape(now)}"
+    if settings["check"]:
+        if running is None:
+            return _record("failed", "No Vexo3 device found: the scan names no running image, so a"
+                           " real run would end with exit status 171 (vxtool exit status"
+                           f" {escape(_said(probe.get('rc'), probe.get('stderr')))}).", **known)
+        if level and now == level:
+            return _record("current", f"{runs}, the target level.", **known)
+        if level and scan_report(report, f"Image {other} level   =")[1] == level:
+            return _record("pending-power-cycle", f"{runs}; image {other}, at {level}, runs after"
+                           " a power cycle.", advice=_kind(now), **known)
+        return _record("would-update", f"{runs}; a real run would write {image} (image {other})"
+                       f"{'' if level else ' unless that slot already holds its level'}.",
+                       image_written=image, **known)
+    if level and now == level:
+        return _record("up-to-date", f"{runs}, the target level: nothing was written.", **known)
+    if run is None:
+        return _record(None, next="run", **known)
+    ran = vexoflash_run(run)
+    known.update(exit_status=ran["status"], image_written=image, message=ran["message"],
+                 tool_output=ran["tool_output"])
+    if ran["status"] is None:
+        return _record("failed", f"vexoflash did not run (exit status {run.get('rc')}):"
+                       f" {escape(ran['stderr'])}", **dict(known, tool_output=None))
+    if ran["status"] != 0:
+        return _record("failed", **known)
+    known["tool_output"] = None
+    if not level:  # what vexoflash said: updated, or nothing to write
+        if ran["outcome"] == "updated":
+            return _record("updated", **dict(known, advice=ran["advice"]))
+        return _record("up-to-date" if ran["outcome"] else "failed", **dict(known, image_written=None))
+    kind, said = _kind(now), (ran["message"] + " " if ran["outcome"] else "")
+    known["advice"] = kind
+    if not power:
+        return _record("pending-power-cycle", **dict(known, message=(
+            f"{said}The device runs {escape(now)}; {level} runs after a power cycle.")))
+    written = "Written, but not running: {}."
+    if kind not in power:
+        return _record("failed", **dict(known, message=written.format(
+            f"vexoflash_power_cycle has no {kind} command")))
+    if cycle is None:
+        return _record(None, next="power-cycle", **known)
+    # Only its kind and exit status: what it prints may hold a secret.
+    if cycle.get("rc") != 0:
+        return _record("failed", **dict(known, message=written.format(
+            f"the {kind} power-cycle command failed (exit status {cycle.get('rc')})")))
+    if back is None:
+        return _record(None, next="wait", **known)
+    if back.get("failed"):
+        return _record("failed", **dict(known, message=written.format(
+            f"the host did not answer after the {kind} power cycle: {escape(back.get('msg'))}")))
+    if after is None:
+        return _record(None, next="scan", **known)
+    running, now = scan_report(after.get("stdout", ""))
+    known["level_after"] = escape(now) if running else None
+    if running and now == level:
+        return _record("verified", **dict(known, message=f"{said}After the {kind} power cycle the"
+                                          f" device runs image {running} at level {escape(now)}."))
+    runs = f"image {running} at level {escape(now)}" if running else "no image the scan names"
+    return _record("failed", **dict(known, message=written.format(
+        f"after the {kind} power cycle the device runs {runs}, not image {other} ({image}) at level"
+        f" {level}")))
+
+
+def vexoflash_failure(failed_result):
+    """A host that a task failed on: the failed task's message."""
+    message = failed_result.get("msg") if isinstance(failed_result, Mapping) else None
+    return _record("failed", escape(message or "failed"))
+
+
+def vexoflash_payload(images):
+    """The images for the run script's standard input, read on the control
+    node: each one's bytes in base64, on a line of its own."""
+    return "".join(base64.b64encode(pathlib.Path(i["src"]).read_bytes()).decode() + "\n"
+                   for i in images)
+
+
+def vexoflash_finish(record, images):
+    """The record as the role leaves it: when the host finished (UTC), and
+    the SHA-256 of the image file written or tried, read on the control
+    node."""
     sums = [hashlib.sha256(pathlib.Path(i["src"]).read_bytes()).hexdigest()
             for i in images if i["name"] == record.get("image_written")]
     now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
-    return dict(record, time=now, target_level=level or None, image_sha256=(sums or [None])[0])
+    return dict({key: record.get(key) for key in KEYS}, time=now, image_sha256=(sums or [None])[0])
 
 
 class FilterModule:
@@ -169,5 +287,5 @@ class FilterModule:
 
     def filters(self):
         return {name: globals()[name] for name in (
-            "vexoflash_run", "vexoflash_scan", "vexoflash_verify", "vexoflash_failure",
-            "vexoflash_lost", "vexoflash_finish")}
+            "vexoflash_run", "vexoflash_record", "vexoflash_failure", "vexoflash_payload",
+            "vexoflash_finish")}
