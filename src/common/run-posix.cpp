@@ -44,7 +44,7 @@ int takeInhibitor() {
   const char *address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
   if ((address == nullptr || *address == '\0') && access("/run/dbus/system_bus_socket", F_OK) != 0)
     return -1;
-  void *sd = dlopen("libsystemd.so.0", RTLD_NOW);
+  static void *const sd = dlopen("libsystemd.so.0", RTLD_NOW); // kept, as loaded
   if (sd == nullptr)
     return -1;
   using Handler = int (*)(void *, void *, void *);
