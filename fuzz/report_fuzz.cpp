@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   report = {reinterpret_cast<const char *>(data), size};
   char level[textBlockSize] = {};
-  bool interrupted = false;
-  char image = scanForImage("vxtool -i2cp 0x50 2>&1 > busscan.out", &interrupted);
+  const char *abnormalEnd = nullptr;
+  char image = scanForImage("vxtool -i2cp 0x50 2>&1 > busscan.out", &abnormalEnd);
   readFirmwareLevel(level);
 
   bool found = false;

@@ -7,6 +7,7 @@
 
 #include "app/audit.h"
 #include "common/run.h"
+#include "e2e_support.h"
 #include "expected.h"
 #include "table.h"
 #include "unit_support.h"
@@ -105,7 +106,8 @@ TEST_P(AuditOfARun, OneRecordPerRun) {
 }
 
 const std::string report2 = "Reserved bytes  = 0x02\nFirmware level  = 0x60\n";
-const std::string ran1 = "address=0x50 running=1 level=0x62 image=two.bin status=";
+const std::string inhibit = posixSystem() ? "inhibit=unavailable" : "inhibit=held";
+const std::string ran1 = "address=0x50 running=1 level=0x62 image=two.bin " + inhibit + " status=";
 
 using enum AuditSeverity;
 
@@ -121,16 +123,21 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"UpdatedAcFromImage2",
                 report2,
                 {0, 10},
-                "outcome=updated exit=0 address=0x50 running=2 level=0x60 image=one.bin status=10 "
-                "advice=AC",
+                "outcome=updated exit=0 address=0x50 running=2 level=0x60 image=one.bin " +
+                    inhibit + " status=10 advice=AC",
                 notice},
         RunCase{"UpToDate", report1, {0, 4}, "outcome=up-to-date exit=0 " + ran1 + "4", notice},
         RunCase{"UpdateError", report1, {0, 2}, "outcome=failed exit=2 " + ran1 + "2", error},
         RunCase{"SiliconId", report1, {0, 3}, "outcome=failed exit=1 " + ran1 + "3", error},
-        RunCase{"ScanInterrupted",
+        RunCase{"ScanToolKilled",
                 report1,
                 {toolAbnormalEnd},
-                "outcome=not-completed exit=1 address=0x50",
+                "outcome=not-completed reason=tool-killed exit=1 address=0x50",
+                error},
+        RunCase{"FlashInterrupted",
+                report1,
+                {0, toolInterrupted},
+                "outcome=not-completed reason=interrupted exit=1 " + ran1 + "255",
                 error},
         RunCase{"NoImage",
                 "Firmware level  = 0x62\n",
@@ -140,8 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"NoLevelLine",
                 "Reserved bytes  = 0x01\n",
                 {0, 0},
-                "outcome=updated exit=0 address=0x50 running=1 level=\"\" image=two.bin status=0 "
-                "advice=AC",
+                "outcome=updated exit=0 address=0x50 running=1 level=\"\" image=two.bin " +
+                    inhibit + " status=0 advice=AC",
                 notice},
         RunCase{"TooLong",
                 report1,

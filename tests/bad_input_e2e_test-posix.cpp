@@ -106,15 +106,15 @@ INSTANTIATE_TEST_SUITE_P(
 // owner is neither root nor the run's user, is refused before anything
 // runs: they could plant a link under a report name, or swap the scan
 // report, after any check on the names. A group that is root's or the
-// owner's private group (nobody's nogroup, with no members) is no other
-// user.
+// owner's private group (daemon's daemon: primary, of its name, with no
+// members) is no other user; a shared primary group (nogroup) is.
 struct DirectoryCase {
   const char *name;
   mode_t mode;
   const char *owner; // "user:group" for chown, which takes root; empty: the sandbox's
   const char *acl;   // an entry for setfacl -m; empty: none
   bool refused;
-  bool runAsOwner = false; // run as nobody, in a directory of nobody's
+  unsigned runAs = 0; // a user and group id, in a directory of theirs; 0: the sandbox's
 };
 
 class WorkingDirectory : public EndToEnd, public ::testing::WithParamInterface<DirectoryCase> {};
@@ -122,10 +122,10 @@ class WorkingDirectory : public EndToEnd, public ::testing::WithParamInterface<D
 TEST_P(WorkingDirectory, OthersWhoMayWriteItAreRefused) {
   const DirectoryCase &row = GetParam();
   const std::string dir = box.workDir();
-  if (*row.owner != '\0' || *row.acl != '\0' || row.runAsOwner) {
+  if (*row.owner != '\0' || *row.acl != '\0' || row.runAs != 0) {
     if (geteuid() != 0)
       GTEST_SKIP() << "only root may give the directory away";
-    if (row.runAsOwner && !box.runUnprivileged())
+    if (row.runAs != 0 && !box.runUnprivileged(row.runAs))
       GTEST_SKIP() << "an ordinary user cannot reach " << box.dir();
     if (*row.owner != '\0') {
       ASSERT_EQ(std::system(("chown " + std::string(row.owner) + " " + dir).c_str()), 0);
@@ -156,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DirectoryCase{"StickyWritableByAll", 01777, "", "", true},
                       DirectoryCase{"GroupRoot", 0775, "0:0", "", false},
                       DirectoryCase{"GroupOfOtherUsers", 02775, "0:65534", "", true},
-                      DirectoryCase{"OwnersPrivateGroup", 0775, "", "", false, true},
+                      DirectoryCase{"OwnersPrivateGroup", 0775, "", "", false, 1},
+                      DirectoryCase{"SharedPrimaryGroup", 0770, "", "", true, 65534},
                       DirectoryCase{"OwnedByAnotherUser", 0755, "65534:65534", "", true},
                       DirectoryCase{"AclLetsAUserWrite", 0755, "0:0", "u:65534:rwx", true},
                       DirectoryCase{"AclReadOnlyForAUser", 0755, "0:0", "u:65534:rx", false}),
@@ -203,9 +204,9 @@ INSTANTIATE_TEST_SUITE_P(Readers, ClosedOutput,
                          rowName);
 
 // Ctrl+C and a hang-up reach the whole process group, SIGTERM vexoflash
-// alone. Ctrl+C kills the scan tool, and the run stops without reading the
-// report; a hang-up cuts no write short. SIGTERM stops the run right after
-// the scan, but once the flash has begun the run reports it as usual.
+// alone or the group. Ctrl+C kills the scan tool, and the run stops without
+// reading the report; a hang-up cuts no write short. SIGTERM stops the run
+// right after the scan, but cuts no flash short.
 struct SignalCase {
   const char *name;
   std::string part; // the tool command that holds while the signal arrives
@@ -237,8 +238,52 @@ INSTANTIATE_TEST_SUITE_P(
         SignalCase{"HangUpDuringTheFlash", "flash", SIGHUP, true,
                    flashRun("0x62", "fw-2.bin", updated + dcAdvice), 0},
         SignalCase{"TermDuringTheScan", "scan", SIGTERM, false, scanEcho() + didNotComplete, 1},
-        SignalCase{"TermDuringTheFlash", "flash", SIGTERM, false,
+        SignalCase{"TermToTheGroupDuringTheFlash", "flash", SIGTERM, true,
                    flashRun("0x62", "fw-2.bin", updated + dcAdvice), 0}),
+    rowName);
+
+// What a caller leaves, readied by a shell that then runs vexoflash (as
+// root, with a /run of its own): closed 0, 1 and 2 must not become the host
+// lock; a file-size limit, SIGXFSZ ignored, cutting the scan report must end
+// the tool; a host lock not root's alone must refuse the run.
+struct CallerCase {
+  const char *name;
+  const char *shell; // $L: the host lock; then vexoflash runs, unless the shell exits
+  std::string out;
+  int exitCode;
+};
+
+class Caller : public EndToEnd, public ::testing::WithParamInterface<CallerCase> {};
+
+TEST_P(Caller, LeavesNoGuardOpen) {
+  if (geteuid() != 0 && GetParam().exitCode == 111)
+    GTEST_SKIP() << "only root's runs take the host lock";
+  box.setScanScript("printf 'Reserved bytes  = 0x01\\n%0600d\\nFirmware level  = 0x62\\n' 0\n");
+  RunResult r = box.runProgram(
+      "/bin/sh",
+      {"-c", "L=/run/vexoflash.lock; " + std::string(GetParam().shell) + "; exec \"$0\" a b c",
+       VEXOFLASH_PATH});
+  EXPECT_EQ(r.out, GetParam().out);
+  EXPECT_EQ(r.exitCode, GetParam().exitCode);
+}
+
+const std::string lock = banner + "ERROR: Cannot use the host lock /run/vexoflash.lock: ";
+const std::string notPrivate = lock + "not a private file of root!\n";
+INSTANTIATE_TEST_SUITE_P(
+    Callers, Caller,
+    ::testing::Values(
+        CallerCase{"ClosedStandardDescriptors", "\"$0\" a b c <&- >&- 2>&-; test ! -s $L; exit", "",
+                   0},
+        CallerCase{"FileSizeLimitWithSigxfszIgnored", "ulimit -f 1; trap '' XFSZ",
+                   banner + scanEcho("a") + "File size limit exceeded\n" + didNotComplete, 1},
+        CallerCase{"LockOpenToOthers", "install -m 644 /dev/null $L", notPrivate, 111},
+        CallerCase{"LockOfAnotherUser", "install -m 600 -o 65534 /dev/null $L", notPrivate, 111},
+        CallerCase{"LockAFifo", "mkfifo -m 600 $L", notPrivate, 111},
+        CallerCase{"LockWithASecondLink", "install -m 600 /dev/null $L && ln $L /run/t", notPrivate,
+                   111},
+        CallerCase{"LockADirectory", "mkdir $L", lock + "Is a directory!\n", 111},
+        CallerCase{"LockASymbolicLink", "ln -s t $L", lock + "Too many levels of symbolic links!\n",
+                   111}),
     rowName);
 
 // Reports left in the directory are replaced, not emptied: whatever their

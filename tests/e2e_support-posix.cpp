@@ -85,7 +85,7 @@ void Sandbox::installFakeTool() const {
                             fs::perms::others_read | fs::perms::others_exec);
 }
 
-bool Sandbox::runUnprivileged() {
+bool Sandbox::runUnprivileged(unsigned id) {
   namespace fs = std::filesystem;
   if (geteuid() != 0)
     return true;
@@ -99,9 +99,9 @@ bool Sandbox::runUnprivileged() {
   for (const std::string &d : {dir_, binDir()})
     fs::permissions(d, fs::perms::all);
   // The operator's own working directory, which only they may write.
-  if (chown(workDir().c_str(), 65534, 65534) != 0)
+  if (chown(workDir().c_str(), id, id) != 0)
     return false;
-  dropRoot_ = true;
+  runAs_ = id;
   return true;
 }
 
@@ -138,7 +138,7 @@ Running Sandbox::startProgram(const std::string &program, const std::vector<std:
       _exit(250);
     if (ignoreSigchld_ && signal(SIGCHLD, SIG_IGN) == SIG_ERR)
       _exit(253);
-    if (dropRoot_ && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+    if (runAs_ != 0 && (setgroups(0, nullptr) != 0 || setgid(runAs_) != 0 || setuid(runAs_) != 0))
       _exit(252);
     execv(argv[0], argv.data());
     _exit(251);

@@ -132,7 +132,7 @@ void Sandbox::installFakeTool() const {
 }
 
 // No ordinary user to drop to here: a test that needs one skips.
-bool Sandbox::runUnprivileged() {
+bool Sandbox::runUnprivileged(unsigned /*id*/) {
   return false;
 }
 

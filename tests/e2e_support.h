@@ -106,13 +106,13 @@ public:
   bool waitFor(const std::string &path) const;
 
   // From now on, runs are made as an ordinary user: as root, the run drops
-  // to user and group 65534 (nobody), with a copy of vexoflash in the
-  // sandbox, the sandbox open to that user and the working directory its
-  // own, so that file permissions
+  // to user and group id (nobody's 65534, or daemon's 1), with a copy of
+  // vexoflash in the sandbox, the sandbox open to that user and the working
+  // directory its own, so that file permissions
   // hold for it as they do for an operator who is not root. False when
   // that user could not reach the sandbox (a private TMPDIR), and on
   // Windows.
-  bool runUnprivileged();
+  bool runUnprivileged(unsigned id = 65534);
 
   void writeFile(const std::string &path, const std::string &bytes) const;
   std::string readFile(const std::string &path) const;
@@ -125,7 +125,7 @@ private:
   std::string dir_;
   std::string program_ = VEXOFLASH_PATH;
   std::string runDir_;
-  bool dropRoot_ = false;
+  unsigned runAs_ = 0;
   bool ignoreSigchld_ = false;
 };
 

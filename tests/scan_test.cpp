@@ -19,9 +19,9 @@ using namespace expected;
 
 // A scan that is expected to run to its end.
 char scan() {
-  bool interrupted = true;
-  char image = scanForImage(scanCommand().c_str(), &interrupted);
-  EXPECT_FALSE(interrupted);
+  const char *abnormalEnd = "unset";
+  char image = scanForImage(scanCommand().c_str(), &abnormalEnd);
+  EXPECT_EQ(abnormalEnd, nullptr);
   return image;
 }
 
@@ -37,12 +37,12 @@ class ScanForImage : public UnitTest, public ::testing::WithParamInterface<Image
 TEST_P(ScanForImage, TakesTheDigitOfTheFirstImageLine) {
   writeReport(GetParam().report);
   scriptedTool.statuses = {GetParam().status};
-  bool interrupted = GetParam().status != toolAbnormalEnd;
+  const char *abnormalEnd = GetParam().status != toolAbnormalEnd ? "unset" : nullptr;
   char image = 'X';
   std::string out =
-      captureOutput([&] { image = scanForImage(scanCommand().c_str(), &interrupted); });
+      captureOutput([&] { image = scanForImage(scanCommand().c_str(), &abnormalEnd); });
   EXPECT_EQ(image, GetParam().image);
-  EXPECT_EQ(interrupted, GetParam().status == toolAbnormalEnd);
+  EXPECT_EQ(abnormalEnd != nullptr, GetParam().status == toolAbnormalEnd);
   EXPECT_EQ(out, scanEcho());
   ASSERT_EQ(scriptedTool.commands.size(), 1u);
 }

@@ -19,11 +19,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SystemCase{"ShellNotStarted", -1, -1}, SystemCase{"Zero", exited(0), 0},
                       SystemCase{"NotFound", exited(127), 127},
                       SystemCase{"Exit128", exited(128), 128},
-                      SystemCase{"ShellSaysSigint", exited(130), toolAbnormalEnd},
+                      SystemCase{"ShellSaysSigint", exited(130), toolInterrupted},
                       SystemCase{"ShellSaysLastRealtime", exited(128 + SIGRTMAX), toolAbnormalEnd},
                       SystemCase{"BeyondSignals", exited(129 + SIGRTMAX), 129 + SIGRTMAX},
                       SystemCase{"Exit255", exited(255), 255},
-                      SystemCase{"ShellKilled", SIGKILL, toolAbnormalEnd},
+                      SystemCase{"ShellKilledBySigint", SIGINT, toolInterrupted},
                       SystemCase{"ShellKilledWithCore", SIGSEGV | 0x80, toolAbnormalEnd}),
     rowName);
 

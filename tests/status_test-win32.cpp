@@ -21,7 +21,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemCase{"BelowSeverity", 0x3FFFFFFF, 0x3FFFFFFF},
                       SystemCase{"Informational", 0x40000000, toolAbnormalEnd},
                       SystemCase{"DebuggerEnded", 0x40010004, toolAbnormalEnd},
-                      SystemCase{"ControlC", ntStatus(0xC000013A), toolAbnormalEnd},
+                      SystemCase{"ControlC", ntStatus(0xC000013A), toolInterrupted},
                       SystemCase{"MinusTwo", -2, toolAbnormalEnd},
                       SystemCase{"Lowest", INT_MIN, toolAbnormalEnd}),
     rowName);

@@ -10,6 +10,7 @@
 #include "common/common.h"
 #include "common/run.h"
 #include "common/workdir.h"
+#include "e2e_support.h"
 
 ScriptedTool scriptedTool;
 
@@ -47,6 +48,7 @@ void UnitTest::SetUp() {
   static std::string hostLock;
   hostLock = dir.filename().string() + ".lock";
   hostLockName = hostLock.c_str();
+  setEnvironment("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent"); // not this machine's bus
   traceMode = false;
   scriptedTool = ScriptedTool{};
   toolRunner = runScripted;

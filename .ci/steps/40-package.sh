@@ -45,6 +45,8 @@ is too long for the tool command!
 ERROR: The working directory is writable by other users!
 ERROR: Another vexoflash run is using this directory!
 ERROR: busscan.out is not a regular file!
+ERROR: Cannot use the host lock /run/vexoflash.lock:
+not a private file of root
 Bootloader register address
 Image 1 file name
 Image 2 file name

@@ -5,13 +5,20 @@
 # the user who logged in; a log daemon that stops reading (its queue full)
 # holds the run up for about a second at most and changes nothing it
 # prints; with nothing listening the run prints the same bytes and exits
-# the same way.
+# the same way; a host lock open to others gives a refusal's record. Then logind's inhibitor as only a system bus shows it: on
+# a private bus, python3-dbusmock's logind lists the run's block inhibitor
+# while the flash runs, and none during the scan or after the run; the
+# run prints what it prints without a bus, and its record says held.
 set -euo pipefail
 
 if [ "${1:-}" != inside ]; then
   . scripts/prereqs.sh
   need python3 python3
   need unshare util-linux
+  need dbus-daemon dbus-daemon
+  need dbus-send dbus-bin
+  need /usr/lib/python3/dist-packages/dbusmock/__init__.py python3-dbusmock
+  grep -q 'libsystemd\.so\.0 ' < <(ldconfig -p) || need_package libsystemd0
   install_needed
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
@@ -68,7 +75,13 @@ stop_socket() {
   wait "$daemon" 2>/dev/null || true
   rm -f /dev/log
 }
-trap stop_socket EXIT
+bus_pids=""
+stop_all() {
+  stop_socket
+  # shellcheck disable=SC2086
+  [ -z "$bus_pids" ] || { kill $bus_pids 2>/dev/null; wait $bus_pids 2>/dev/null; } || true
+}
+trap stop_all EXIT
 
 mkdir "$work/bin"
 cat >"$work/bin/vxtool" <<'TOOL'
@@ -113,11 +126,19 @@ if [ "$uid" != 4294967295 ]; then
   login=${login:-$uid}
 fi
 want="<13>vexoflash[PID]: outcome=updated exit=0 address=0x50 running=1 level=0x62"
-want="$want image=two.bin status=0 advice=DC uid=0 user=root${login:+ login=$login}"
+want="$want image=two.bin inhibit=unavailable status=0 advice=DC uid=0 user=root${login:+ login=$login}"
 want="$want dir=$work/updated"
 got=$(sed -E 's/^<([0-9]+)>[A-Z][a-z]{2} [ 0-9]{2} [0-9:]{8} vexoflash\[[0-9]+\]:/<\1>vexoflash[PID]:/' "$work/records")
 echo "  $(cat "$work/records")"
 [ "$got" = "$want" ] || fail "record: got '$got', want '$want'"
+# A host lock open to others refuses the run, and the record says why.
+install -m 644 /dev/null /run/vexoflash.lock
+run refused
+rm /run/vexoflash.lock
+sleep 0.2
+[ "$status" -eq 111 ] || fail "with the lock open to others: exit status $status"
+grep -q '\]: outcome=refused reason=host-lock-unusable exit=111 ' "$work/records" ||
+  fail "no host-lock-unusable record"
 stop_socket
 
 echo "--- a log daemon whose queue is full"
@@ -135,5 +156,60 @@ echo "  exit $status after $took ms"
 [ "$status" -eq 0 ] || fail "exit status $status"
 cmp -s "$work/quiet/stdout" "$work/updated/stdout" || fail "the output differs"
 
+echo "--- the inhibitor on a private system bus"
+cat >"$work/bus.conf" <<CONF
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$work/system_bus_socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/> <allow own="*"/>
+    <allow send_type="*"/> <allow receive_type="*"/>
+  </policy>
+</busconfig>
+CONF
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/system_bus_socket"
+timeout -k 5 60 dbus-daemon --config-file="$work/bus.conf" --nofork 2>/dev/null &
+bus_pids=$!
+timeout -k 5 60 /usr/bin/python3 -m dbusmock --system --template logind >/dev/null 2>&1 &
+bus_pids="$bus_pids $!"
+inhibitors() {
+  dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 \
+    org.freedesktop.login1.Manager.ListInhibitors 2>&1
+}
+tries=0
+until inhibitors >/dev/null; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 100 ] || { fail "no mock logind on the bus"; break; }
+  sleep 0.05
+done
+# The tool lists the inhibitors during its scan and during its flash.
+mkdir "$work/bus-bin"
+cat >"$work/bus-bin/vxtool" <<TOOL
+#!/bin/sh
+[ \$# -eq 2 ] && when=scan || when=flash
+dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 \\
+  org.freedesktop.login1.Manager.ListInhibitors >"$work/during-\$when" 2>&1
+[ \$# -eq 2 ] && printf 'Reserved bytes  = 0x01\\nFirmware level  = 0x62\\n'
+exit 0
+TOOL
+chmod 0755 "$work/bus-bin/vxtool"
+socket listen "$work/bus-records"
+PATH="$work/bus-bin:$PATH" run bus
+sleep 0.2
+inhibitors >"$work/after"
+stop_socket
+echo "  exit $status after $took ms"
+[ "$status" -eq 0 ] || fail "exit status $status"
+cmp -s "$work/bus/stdout" "$work/updated/stdout" || fail "the output differs"
+grep -q ' inhibit=held ' "$work/bus-records" || fail "record: $(cat "$work/bus-records")"
+want='string "shutdown:sleep" string "vexoflash" string "Writing Vexo3 firmware" string "block"'
+[ "$(grep -o 'string ".*"' "$work/during-flash" | tr '\n' ' ')" = "$want " ] ||
+  fail "during the flash: $(cat "$work/during-flash")"
+for when in during-scan after; do
+  ! grep -q vexoflash "$work/$when" && grep -q 'array \[' "$work/$when" ||
+    fail "$when: $(cat "$work/$when")"
+done
+
 [ "$failed" -eq 0 ] || exit 1
-echo "audit records: checked"
+echo "audit records and the inhibitor: checked"

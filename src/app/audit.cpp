@@ -47,8 +47,8 @@ std::string formatAuditRecord(const AuditRecord &record, const AuditCaller &call
   std::string text;
   OutcomeRow outcome = outcomeRow(record.outcome);
   appendPair(text, "outcome", outcome.name);
-  if (record.reason != nullptr)
-    appendPair(text, "reason", record.reason);
+  if (const char *reason = record.reason != nullptr ? record.reason : record.flash.reason)
+    appendPair(text, "reason", reason);
   appendPair(text, "exit", std::to_string(outcome.exitCode));
   appendPair(text, "address", record.address != nullptr ? record.address : "");
   if (record.running == '1' || record.running == '2') {
@@ -57,6 +57,7 @@ std::string formatAuditRecord(const AuditRecord &record, const AuditCaller &call
   }
   if (record.image != nullptr) {
     appendPair(text, "image", record.image);
+    appendPair(text, "inhibit", record.flash.inhibit != nullptr ? record.flash.inhibit : "");
     appendPair(text, "status", std::to_string(record.flash.status));
   }
   if (record.flash.advice != nullptr)

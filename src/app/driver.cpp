@@ -79,24 +79,28 @@ Outcome refuse(AuditRecord &record, const char *reason) {
 }
 
 // A run stopped before any write: by SIGTERM, or a scan that did not end
-// by itself.
-Outcome stopNotCompleted(AuditRecord &record) {
+// by itself (why, from abnormalEndReason).
+Outcome stopNotCompleted(AuditRecord &record, const char *why = nullptr) {
   (void)std::fputs(notCompleted, stdout);
-  if (terminationRequested())
-    record.reason = "terminated";
+  record.reason = terminationRequested() ? "terminated" : why;
   return Outcome::notCompleted;
 }
 
 // Two runs that write one device at once would interleave their writes on
 // the bus, whatever directories they run in: a run waits for the one
-// before it. A lock that cannot be had at all does not stop an update.
-void waitForOtherRuns() {
-  if (lockHost() != RunLock::busy)
-    return;
-  std::printf("Waiting for another vexoflash run on this system to finish.\n");
-  (void)std::fflush(stdout);
-  while (lockHost() == RunLock::busy && !terminationRequested())
+// before it. Returns why the host lock cannot be used, or nullptr.
+const char *waitForOtherRuns() {
+  const char *why = nullptr;
+  RunLock lock = lockHost(&why);
+  if (lock == RunLock::busy) {
+    std::printf("Waiting for another vexoflash run on this system to finish.\n");
+    (void)std::fflush(stdout);
+  }
+  while (lock == RunLock::busy && !terminationRequested()) {
     pauseBeforeRetry();
+    lock = lockHost(&why);
+  }
+  return lock == RunLock::unusable ? why : nullptr;
 }
 
 // The update itself, once the command line is complete: the checks, the
@@ -120,16 +124,19 @@ Outcome runUpdate(char **argv, const char *const *typed, char *prvLvl, AuditReco
   }
   if (!reportsAreRegularFiles())
     return refuse(record, "report-not-regular");
-  waitForOtherRuns();
+  if (const char *why = waitForOtherRuns(); why != nullptr) {
+    std::printf("ERROR: Cannot use the host lock %s: %s!\n", hostLockName, why);
+    return refuse(record, "host-lock-unusable");
+  }
 
   // A SIGTERM stops the run before the scan, or right after it: once the
   // flash has begun, the run goes on to report its outcome.
   if (terminationRequested())
     return stopNotCompleted(record);
-  bool interrupted = false;
-  char image = scanForImage(commands[1], &interrupted);
-  if (interrupted || terminationRequested())
-    return stopNotCompleted(record);
+  const char *scanEnd = nullptr;
+  char image = scanForImage(commands[1], &scanEnd);
+  if (scanEnd != nullptr || terminationRequested())
+    return stopNotCompleted(record, scanEnd);
   if (image != '1' && image != '2') {
     std::printf("Vexo3 device not found.\n");
     return Outcome::notFound;

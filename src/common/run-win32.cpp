@@ -30,6 +30,8 @@ int toolStatusFromSystem(int systemResult) {
   // 0xC000013A would read as "updated", 0x40010004 as up to date.
   if (systemResult == -1)
     return -1;
+  if (static_cast<DWORD>(systemResult) == 0xC000013AUL) // STATUS_CONTROL_C_EXIT
+    return toolInterrupted;
   if (static_cast<DWORD>(systemResult) >= 0x40000000UL)
     return toolAbnormalEnd;
   return systemResult;
@@ -57,4 +59,14 @@ void prepareToolRuns() {
 // its console (Ctrl+C), or killed.
 bool terminationRequested() {
   return false;
+}
+
+// Windows has no SIGTERM for a group to cut the write short; the system
+// is kept from sleeping while the tool writes.
+bool beginFlash() {
+  return SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0;
+}
+
+void endFlash() {
+  (void)SetThreadExecutionState(ES_CONTINUOUS);
 }

@@ -9,17 +9,24 @@ int runToolCommand(const char *command);
 using ToolRunner = int (*)(const char *command);
 extern ToolRunner toolRunner;
 
-// The status the runner gives a tool that did not end by itself: killed by
-// a signal, or ended abnormally (a crash, Ctrl+C). The flash reports it as
-// tool status 255; after the scan it ends the run.
+// The statuses the runner gives a tool that did not end by itself: by
+// Ctrl+C (SIGINT), or by another signal or a crash. The flash reports them
+// as tool status 255; after the scan they end the run. abnormalEndReason
+// names them for the record; nullptr for any other status.
 inline constexpr int toolAbnormalEnd = -2;
+inline constexpr int toolInterrupted = -3;
+inline const char *abnormalEndReason(int status) {
+  return status == toolInterrupted   ? "interrupted"
+         : status == toolAbnormalEnd ? "tool-killed"
+                                     : nullptr;
+}
 
 // Readies the process once, before any tool runs: the signals a run
 // outlasts or notes, and what the shell and the tool inherit.
 void prepareToolRuns();
 // Runs one command line through the system shell and returns the tool
-// status: the exit code, toolAbnormalEnd, or -1 when the shell could not
-// be started.
+// status: the exit code, toolAbnormalEnd, toolInterrupted, or -1 when the
+// shell could not be started.
 int runWithShell(const char *command);
 // Turns std::system's result into that status.
 int toolStatusFromSystem(int systemResult);
@@ -27,3 +34,8 @@ int toolStatusFromSystem(int systemResult);
 // stops at the next point where stopping is safe: before the scan, or
 // right after it; never once the flash has begun.
 bool terminationRequested();
+// Around the flash command: SIGTERM ignored (the shell and the tool inherit
+// that), and the host kept from shutting down or sleeping where it can be;
+// beginFlash says whether that hold was had.
+bool beginFlash();
+void endFlash();

@@ -1,6 +1,7 @@
 // The working directory: who may write to it, its lock and the tool
 // reports in it; and the host lock.
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <grp.h>
@@ -24,8 +25,8 @@ int workingDirectory() {
   return dir;
 }
 
-// A group that holds the owner alone: the owner's primary group, with no
-// members listed in the group database (a user private group).
+// A group that holds the owner alone: the owner's primary group, of its
+// name, with no members listed in the group database (a user private group).
 // The process is single-threaded: the databases' static results are safe.
 bool isPrivateGroupOf(uid_t owner, gid_t group) {
   // cppcheck-suppress getpwuidCalled
@@ -34,7 +35,8 @@ bool isPrivateGroupOf(uid_t owner, gid_t group) {
     return false;
   // cppcheck-suppress getgrgidCalled
   const ::group *entry = getgrgid(group);
-  return entry != nullptr && (entry->gr_mem == nullptr || entry->gr_mem[0] == nullptr);
+  return entry != nullptr && std::strcmp(entry->gr_name, user->pw_name) == 0 &&
+         (entry->gr_mem == nullptr || entry->gr_mem[0] == nullptr);
 }
 
 // With an access ACL, the group bits of the mode are its mask: named users
@@ -73,16 +75,6 @@ RunLock tryLock(int fd) {
   return errno == EWOULDBLOCK ? RunLock::busy : RunLock::unavailable;
 }
 
-// Only root may create files in /run, so no other user can hold the host
-// lock; 0600, so none can even open it. Kept open and not close-on-exec,
-// as the working directory is.
-int hostLockFile() {
-  static const int file = geteuid() == 0 ? open(hostLockName, // NOLINT(android-cloexec-open)
-                                                O_RDWR | O_CREAT | O_NOFOLLOW, 0600)
-                                         : -1;
-  return file;
-}
-
 } // namespace
 
 const char *hostLockName = "/run/vexoflash.lock";
@@ -91,8 +83,24 @@ RunLock lockWorkingDirectory() {
   return tryLock(workingDirectory());
 }
 
-RunLock lockHost() {
-  return tryLock(hostLockFile());
+// Only root's runs write the device. A lock file not root's alone (one
+// link, no access for others) could be held by another user, and one that
+// cannot be had lets two runs write at once. Held, it stays open and not
+// close-on-exec, as the working directory.
+RunLock lockHost(const char **why) {
+  if (geteuid() != 0)
+    return RunLock::unavailable;
+  int file = open(hostLockName, // NOLINT(android-cloexec-open)
+                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY, 0600);
+  struct stat st {};
+  bool opened = file >= 0 && fstat(file, &st) == 0;
+  bool own = opened && S_ISREG(st.st_mode) && st.st_uid == 0 && st.st_nlink == 1 &&
+             (st.st_mode & 077) == 0;
+  RunLock lock = own ? tryLock(file) : RunLock::unusable;
+  *why = opened && !own ? "not a private file of root" : std::strerror(errno);
+  if (lock != RunLock::held)
+    (void)close(file);
+  return lock == RunLock::unavailable ? RunLock::unusable : lock;
 }
 
 void pauseBeforeRetry() {

@@ -1,6 +1,7 @@
 // The working directory on Windows: its lock and the tool reports in it;
 // and the host lock.
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <windows.h>
@@ -93,11 +94,20 @@ RunLock lockWorkingDirectory() {
 
 const char *hostLockName = "Global\\vexoflash";
 
-// One name for the whole system. A process that may not create objects
-// in Global\ (no administrator) goes on without it.
-RunLock lockHost() {
+// One name for the whole system; a run that can neither create nor open
+// it (no administrator) could write at the same time as another.
+RunLock lockHost(const char **why) {
   std::string name = hostLockName;
-  return createLockObject(std::wstring(name.begin(), name.end())); // ASCII
+  RunLock lock = createLockObject(std::wstring(name.begin(), name.end())); // ASCII
+  static char reason[256] = "unknown error";
+  DWORD length = lock != RunLock::unavailable
+                     ? 0
+                     : FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, GetLastError(), 0, reason, sizeof reason, nullptr);
+  while (length > 0 && std::strchr("\r\n. ", reason[length - 1]) != nullptr)
+    reason[--length] = '\0'; // the message's own full stop and line end
+  *why = reason;
+  return lock == RunLock::unavailable ? RunLock::unusable : lock;
 }
 
 void pauseBeforeRetry() {

@@ -10,13 +10,15 @@ bool workingDirectoryWritableByOthers();
 
 // Locks taken without waiting: held, by this process and the tool commands
 // it starts, until the last of them ends; busy while another run holds
-// them; unavailable when they cannot be had at all.
-enum class RunLock { held, busy, unavailable };
+// them; unavailable when they cannot be had at all; unusable when the run
+// must not go on without them.
+enum class RunLock { held, busy, unavailable, unusable };
 // An exclusive lock on the working directory.
 RunLock lockWorkingDirectory();
 // The host lock: one run at a time on this system, for the runs that may
-// write the device (root's; on Windows, any).
-RunLock lockHost();
+// write the device (root's; on Windows, any), which it fails closed:
+// unusable, with why in the system's words. Other runs: unavailable.
+RunLock lockHost(const char **why);
 // Its name: "/run/vexoflash.lock" (POSIX), "Global\\vexoflash" (Windows).
 // Tests that run the update in their own process name their own.
 extern const char *hostLockName;

@@ -55,8 +55,11 @@ Outcome vexoUpdate(const char *command, const char *prvLvl, FlashReport &report)
   // The log is this run's own file. If it cannot be made, the shell says
   // why it cannot write it either, and the flash runs all the same.
   (void)prepareReportFile(flashLogName);
+  report.inhibit = beginFlash() ? "held" : "unavailable";
   int status = runToolCommand(command);
-  if (status == toolAbnormalEnd)
+  endFlash();
+  report.reason = abnormalEndReason(status);
+  if (report.reason != nullptr)
     status = 255; // a tool that did not end by itself did not complete
   report.status = status;
   if (traceMode) {

@@ -5,8 +5,10 @@
 
 // What a flash run did, for the audit record.
 struct FlashReport {
-  int status = 0;               // the tool status as traced, before folding
-  const char *advice = nullptr; // "DC" or "AC" after an update
+  int status = 0;                // the tool status as traced, before folding
+  const char *advice = nullptr;  // "DC" or "AC" after an update
+  const char *reason = nullptr;  // how a tool that did not end by itself ended
+  const char *inhibit = nullptr; // "held" or "unavailable" (beginFlash)
 };
 
 // Runs the flash command (built by the entry point), prints the outcome

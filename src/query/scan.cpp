@@ -13,11 +13,10 @@ const char imageKey[] = "Reserved bytes  =";
 // The digit stands four characters past the key: "Reserved bytes  = 0x01".
 constexpr std::size_t digitIndex = sizeof imageKey - 1 + 4;
 
-char scanForImage(const char *command, bool *interrupted) {
+char scanForImage(const char *command, const char **abnormalEnd) {
   char line[lineSize] = {};
   char image = '0';
 
-  *interrupted = false;
   std::printf("\nScanning for Vexo3 image.\n");
   // Made here, the report can hold only what this scan writes. When it
   // cannot be made, the scan's redirection fails too, and whatever the
@@ -25,10 +24,9 @@ char scanForImage(const char *command, bool *interrupted) {
   bool fresh = prepareReportFile(scanReportName);
   int status = runToolCommand(command);
   // A scan killed part-way (Ctrl+C, say) leaves half a report at best.
-  if (status == toolAbnormalEnd) {
-    *interrupted = true;
+  *abnormalEnd = abnormalEndReason(status);
+  if (*abnormalEnd != nullptr)
     return image;
-  }
   // Otherwise the status says nothing about the report, except that when
   // the shell could not start, nothing rewrote it either.
   if (status == -1 || !fresh)
