@@ -238,7 +238,7 @@ def test_manifest_refused(release, tmp_path, name):
     assert plan["refused"].startswith("Manifest not accepted: ") and refusal in plan["refused"]
 
 
-def test_manifest_checked_once_for_every_host_but_a_tainted_one(release, monkeypatch):
+def test_manifest_checked_once_for_every_host_but_a_tainted_one_and_every_wave(release, monkeypatch):
     calls = []
     keygen = vf._keygen
     monkeypatch.setattr(ro.ROLE, "_keygen", lambda *args, **kw: calls.append(args) or keygen(
@@ -251,3 +251,5 @@ def test_manifest_checked_once_for_every_host_but_a_tainted_one(release, monkeyp
     assert checked["manifest"]["signer"] == "fleet@example" and checked["manifest"]["level"] == "0x62"
     assert [i["name"] for i in checked["hosts"]["a"]["images"]] == [I1, I2]
     assert checked["hosts"]["c"]["refused"].startswith("The host returned facts")
+    hostvars["b"]["__vexoflash_checked"] = checked  # a later wave: kept, not checked again
+    assert ro.vexoflash_checked(hostvars, list(hostvars)) is checked and len(calls) == 2

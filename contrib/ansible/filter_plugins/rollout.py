@@ -108,14 +108,15 @@ def _entry(host, wave, record, facts, plan):
     """A host's report entry. A host whose wave came but that has no record
     did not reach the update; a host whose facts are like the role's
     variables failed, whatever its record says; only a failed host's tool
-    output is kept."""
+    output is kept. A host without a record has the images_verified of its
+    plan."""
     names = ROLE.tainted(facts)
     record = ({"outcome": "failed", "message": ROLE.FACTS.format(", ".join(names))} if names
               else record or ({"outcome": "failed", "message": "stopped before the update: see the"
                                " play output"} if wave else {"outcome": "not-touched"}))
     entry = dict({key: record.get(key) for key in KEYS}, host=host,
                  wave=int(wave["number"]) if wave else None,
-                 images_verified=bool(plan.get("verified") and not names))
+                 images_verified=bool(record.get("images_verified", plan.get("verified"))))
     return entry if entry["outcome"] in FAILED else dict(entry, tool_output=None)
 
 
