@@ -4,8 +4,7 @@
 # Ansible: an update is "changed", an up-to-date device "ok", no device and
 # every other failure "failed" with vexoflash's message; and what the fleet
 # report says of it. One update runs through the README's playbook for one
-# host, which includes the role without waves. The images are unsigned,
-# allowed as in a lab.
+# host, which includes the role without waves. Unsigned images, as in a lab.
 #
 #   tests/ansible/check-playbook.sh [BUILD_DIR]
 #

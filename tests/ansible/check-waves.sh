@@ -7,17 +7,16 @@
 # follows agrees with it; a rerun with the canary fixed, from a directory
 # holding the images under relative names, completes it, and replaces a
 # symlink at the report's name; a failure in a wave of two stops the
-# rollout after the wave, or, tolerated, lets the next wave run. Those
-# rollouts have unsigned images, allowed as in a lab; with none allowed,
-# and with a manifest signed by a key made here that is not accepted, the
-# rollout touches no host. With the manifest, power cycles (and -v), a
-# canary power-cycled through a simulated BMC (ipmi_sim, ipmitool) runs
-# the new image whatever its tool prints late, and a wave whose hosts boot
-# the old slot, do not come back, run a newer level or get bad copies of
-# the images stops the rollout; a rerun then changes nothing, but writes
-# the newer device when allowed to, which lacks the advised command; a host
-# whose Python returns facts named like the role's variables is failed,
-# and nothing of those facts is used on the control node.
+# rollout after the wave, or, tolerated, lets the next wave run (unsigned
+# images, allowed as in a lab; not allowed, or a signed manifest not
+# accepted, no host is touched); with a manifest signed by a key made here,
+# power cycles (and -v), a canary power-cycled through a simulated BMC
+# (ipmi_sim, ipmitool) runs the new image whatever its tool prints late,
+# and a wave whose hosts boot the old slot, do not come back, run a newer
+# level or get bad copies stops the rollout; a rerun then changes nothing,
+# but writes the newer device if allowed (it lacks the advised command);
+# a host whose Python returns facts named like the role's variables is
+# failed, and nothing of those facts is used on the control node.
 #
 #   tests/ansible/check-waves.sh [BUILD_DIR]
 #
@@ -57,8 +56,7 @@ mkdir "$work/images"
 cp tools/images/vexo3-image1.vx3 tools/images/vexo3-image2.vx3 "$work/images/"
 # Their manifest, signed by a key that allowed_signers names and, as
 # foreign.sig, by one it does not.
-contrib/ansible/make-manifest "$work/images/manifest.json" 0x62 "$work/images/vexo3-image1.vx3" \
-  "$work/images/vexo3-image2.vx3"
+contrib/ansible/make-manifest "$work/images/manifest.json" 0x62 "$work"/images/vexo3-image{1,2}.vx3
 for key in key foreign; do ssh-keygen -q -t ed25519 -N "" -C $key -f "$work/$key"; done
 echo "fleet@example $(cat "$work/key.pub")" >"$work/allowed_signers"
 ssh-keygen -q -Y sign -f "$work/key" -n vexoflash-manifest "$work/images/manifest.json"
@@ -192,8 +190,7 @@ done_case() {
   fi
 }
 
-# Rollouts not accepted, on h2 alone: one line, and a report that names the
-# host not touched.
+# Rollouts not accepted, on h2 alone: one line, a report, no host touched.
 refused() {
   local name=$1 line=$2
   shift 2
@@ -206,10 +203,8 @@ refused() {
   untouched h2
   done_case "$name"
 }
-cp -r "$work/images" "$work/changed"
-echo >>"$work/changed/vexo3-image2.vx3"
-cp -r "$work/images" "$work/edited"
-sed -i 's/0x62/0x63/' "$work/edited/manifest.json"
+cp -r "$work/images" "$work/changed" && echo >>"$work/changed/vexo3-image2.vx3"
+cp -r "$work/images" "$work/edited" && sed -i 's/0x62/0x63/' "$work/edited/manifest.json"
 refused "image changed after signing" "Manifest not accepted: vexo3-image2.vx3 does not match its sha256 in the manifest; nothing was changed." \
   -e "vexoflash_manifest=$work/changed/manifest.json"
 refused "foreign signer" "Manifest not accepted: $work/foreign.sig is signed by no key of $work/allowed_signers (No principal matched.); nothing was changed." \
@@ -437,7 +432,6 @@ expect "Rollout stopped after wave 2: 4 of its 4 host(s) failed (vexoflash_max_f
   '"Not touched: p5"'
 expect_not "$password"
 unchanged p3 pm
-[ ! -e "$work/pm/vexo3-image2.vx3" ] || problems+=" pm was given an image;"
 grep -qx 'running = 2' "$work/p1.state" || problems+=" p1 does not run image 2;"
 update_shows p1 changed
 report "$work/report.json" p1 outcome=verified level_before=0x60 level_after=0x62 target_level=0x62 \
@@ -452,9 +446,8 @@ report "$work/report.json" p4 outcome=failed level_after=null
 untouched p5
 done_case "power cycles"
 
-# The rollout again on the verified canary: nothing to write or
-# power-cycle. The newer device is written, with downgrades allowed; it
-# needs a DC power cycle, for which it has no command.
+# The rollout again on the verified canary: nothing to write or power-cycle.
+# p3, downgrades allowed, is written; it has no command for its DC cycle.
 hosts=(p1)
 keep
 inventory=$work/power.yml play rerun 2 --limit p1,p3 -e vexoflash_allow_downgrade=true

@@ -89,11 +89,10 @@ RAN = {"rc": 0, "stdout": "0\n" + "\n".join(SCAN + FLASH + [vf.UPDATED, AC])}
 ANSWERED = {"elapsed": 9}
 IMAGES = [{"src": str(ANSIBLE / "../../tools/images" / name), "name": name, "sha256": "0" * 64}
           for name in (I1, I2)]
-DOWNGRADE = {"allow_downgrade": True}
 # name: settings, the results of the steps so far; what the record holds.
 RECORD_ROWS = {
     "levels compare as text, as vexoflash compares them": (
-        DOWNGRADE, [probe(level="0x100"), RAN], dict(next="power-cycle", advice="AC")),
+        {"allow_downgrade": True}, [probe(level="0x100"), RAN], dict(next="power-cycle", advice="AC")),
     "0x61 itself takes an AC power cycle": (
         {}, [probe(level="0x61"), RAN], dict(next="power-cycle", advice="AC")),
     "a failed power command shows only its exit status": (
@@ -197,9 +196,7 @@ def fixture_release(tmp_path_factory):
     key = (folder / "key.pub").read_text().split()
     (folder / "allowed_signers").write_text(f"fleet@example {key[0]} {key[1]}\n")
     _sign(folder / "manifest.json", folder / "key")
-    return folder, {"manifest": str(folder / "manifest.json"), "signature": "", "image1": "",
-                    "allowed_signers": str(folder / "allowed_signers"), "allow_unsigned": False,
-                    "image2": "", "level": "", "power": []}
+    return folder
 
 
 def _resign(content):
@@ -230,11 +227,13 @@ MANIFEST_ROWS = {
 @pytest.mark.parametrize("name", MANIFEST_ROWS)
 def test_manifest_refused(release, tmp_path, name):
     change, settings, refusal = MANIFEST_ROWS[name]
-    folder = pathlib.Path(shutil.copytree(release[0], tmp_path / "release"))
+    folder = pathlib.Path(shutil.copytree(release, tmp_path / "release"))
     if change:
         change(folder)
-    plan = vf.vexoflash_check({}, dict(release[1], manifest=str(folder / "manifest.json"),
-                                      allowed_signers=str(folder / "allowed_signers"), **settings))
+    plan = vf.vexoflash_check({}, dict(
+        {"signature": "", "image1": "", "image2": "", "level": "", "allow_unsigned": False,
+         "power": []}, manifest=f"{folder}/manifest.json", allowed_signers=f"{folder}/allowed_signers",
+        **settings))
     assert plan["refused"].startswith("Manifest not accepted: ") and refusal in plan["refused"]
 
 
@@ -243,8 +242,8 @@ def test_manifest_checked_once_for_every_host_but_a_tainted_one_and_every_wave(r
     keygen = vf._keygen
     monkeypatch.setattr(ro.ROLE, "_keygen", lambda *args, **kw: calls.append(args) or keygen(
         *args, **kw))
-    hostvars = {h: {"vexoflash_manifest": release[1]["manifest"],
-                    "vexoflash_allowed_signers": release[1]["allowed_signers"]} for h in "abc"}
+    hostvars = {h: {"vexoflash_manifest": f"{release}/manifest.json",
+                    "vexoflash_allowed_signers": f"{release}/allowed_signers"} for h in "abc"}
     hostvars["c"].update(vexoflash_manifest="/nonexistent", ansible_facts={"vexoflash_x": 1})
     checked = ro.vexoflash_checked(hostvars, list(hostvars))
     assert (checked["refused"], len(calls)) == ("", 2)
