@@ -217,7 +217,8 @@ def vexoflash_check(facts, settings, memo=None):
     facts are like the role's variables gets no plan. memo keeps each
     manifest's and image file's check, so that a rollout makes each once."""
     memo = {} if memo is None else memo
-    plan = {"refused": "", "level": settings["level"] or "", "images": [], "manifest": None,
+    # Text, as the scan reads it: YAML makes an unquoted 0x62 the number 98.
+    plan = {"refused": "", "level": str(settings["level"] or ""), "images": [], "manifest": None,
             "verified": False}
     names = tainted(facts)
     if names:
@@ -236,9 +237,9 @@ def vexoflash_check(facts, settings, memo=None):
         if settings["image1"] or settings["image2"]:
             return dict(plan, refused=NOT_ACCEPTED.format(
                 "it names the images, and vexoflash_image1 or vexoflash_image2 is set too ({hosts})"))
-        if settings["level"] and settings["level"] != known["level"]:
+        if plan["level"] and plan["level"] != known["level"]:
             return dict(plan, refused=NOT_ACCEPTED.format(
-                f"its level is {known['level']}, and vexoflash_level is {escape(settings['level'])}"
+                f"its level is {known['level']}, and vexoflash_level is {escape(plan['level'])}"
                 " ({hosts})"))
         plan["level"] = known["level"]
     elif not boolean(settings["allow_unsigned"], strict=False):
@@ -317,9 +318,10 @@ def vexoflash_record(facts, settings, probe=None, run=None, cycle=None, back=Non
     runs the target level is left alone, and one that runs a newer level
     too unless downgrades are allowed; otherwise the images are copied,
     and vexoflash runs if their copies on the host have the SHA-256
-    checked on the control node; after an exit status 0 the device is power-cycled
-    (with a command for it) as vexoflash advises from the level it ran,
-    whatever vexoflash printed, and must then run the target level.
+    checked on the control node; after an exit status 0 the device is
+    power-cycled (with a command for it) as vexoflash advises from the
+    level it ran, whatever vexoflash printed, and must then run the target
+    level.
     facts: the host's ansible_facts; settings: host (its name), refused,
     level and images (the host's plan, from vexoflash_check), power (the
     kinds vexoflash_power_cycle has commands for), allow_downgrade, check
