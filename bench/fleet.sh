@@ -5,8 +5,9 @@
 # fresh in every round (running image 1 at level 0x60), and its own
 # working directory. The bare playbook has the rollout's waves (1, 25 %,
 # the rest) and per host only copies the two images and runs vexoflash;
-# the rollout is contrib/ansible/vexoflash.yml with the images' level and
-# a fleet report, without power cycles. Each round runs both, in turns
+# the rollout is contrib/ansible/vexoflash.yml with a signed manifest of
+# the images (a key made for the bench) and a fleet report, without power
+# cycles. Each round runs both, in turns
 # that alternate which goes first, and prints their times and the ratio
 # rollout / bare, and the same for the processor time they use; the last
 # line gives the ratios' least, median and greatest. BUILD_DIR (default
@@ -38,6 +39,13 @@ fi
 exec "$build/vexoflash" "\$@"
 END
 chmod +x "$work/vexoflash"
+mkdir "$work/release"
+cp "$repo/tools/images/vexo3-image1.vx3" "$repo/tools/images/vexo3-image2.vx3" "$work/release/"
+"$repo/contrib/ansible/make-manifest" "$work/release/manifest.json" 0x62 \
+  "$work/release/vexo3-image1.vx3" "$work/release/vexo3-image2.vx3"
+ssh-keygen -q -t ed25519 -N "" -C bench -f "$work/key"
+echo "bench@example $(cat "$work/key.pub")" >"$work/allowed_signers"
+ssh-keygen -q -Y sign -f "$work/key" -n vexoflash-manifest "$work/release/manifest.json"
 {
   echo "all:"
   echo "  vars:"
@@ -84,9 +92,9 @@ run() {
   grep -q 'failed=0' "$work/$name.log" || { cat "$work/$name.log" >&2; exit 1; }
   awk '{ printf "%.1f %.1f\n", $1, $2 + $3 }' "$work/$name.time"
 }
-rollout=("$repo/contrib/ansible/vexoflash.yml" -e vexoflash_hosts=fleet -e vexoflash_level=0x62
-  -e "vexoflash_image1=$repo/tools/images/vexo3-image1.vx3"
-  -e "vexoflash_image2=$repo/tools/images/vexo3-image2.vx3" -e "vexoflash_report=$work/report.json")
+rollout=("$repo/contrib/ansible/vexoflash.yml" -e vexoflash_hosts=fleet
+  -e "vexoflash_manifest=$work/release/manifest.json" -e "vexoflash_allowed_signers=$work/allowed_signers"
+  -e "vexoflash_report=$work/report.json")
 for round in $(seq "$rounds"); do
   if [ $((round % 2)) -eq 1 ]; then
     read -r bare bare_cpu < <(run bare "$work/bare.yml")

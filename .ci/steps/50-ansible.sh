@@ -3,9 +3,11 @@
 # ansible-lint from the repository root (it reads contrib/ansible/.ansible-lint:
 # the production profile), the shipped ansible.cfg, then simulated devices
 # on localhost through vexoflash: one host through every outcome
-# (check-playbook.sh), then several hosts in waves, an unreachable canary,
-# a stopped rollout, a dry run, a resumed one, one with power cycles, a
-# canary's through a simulated BMC (ipmi_sim), a rerun, and a host that
+# (check-playbook.sh), then several hosts in waves, manifests not
+# accepted (signed with keys made by the check), an unreachable canary,
+# a stopped rollout, a dry run, a resumed one, a signed one with power
+# cycles, a canary's through a simulated BMC (ipmi_sim), a newer device
+# and bad copies refused, a rerun, and a host that
 # returns facts like the role's variables, with their fleet reports
 # (check-waves.sh).
 set -euo pipefail
@@ -17,6 +19,7 @@ need ansible-lint ansible-lint
 need pytest-3 python3-pytest
 need ipmi_sim openipmi
 need ipmitool ipmitool
+need ssh-keygen openssh-client
 install_needed --no-install-recommends
 start=$SECONDS
 pytest-3 -q -p no:cacheprovider tests/ansible

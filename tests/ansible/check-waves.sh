@@ -7,13 +7,16 @@
 # follows agrees with it; a rerun with the canary fixed, from a directory
 # holding the images under relative names, completes it, and replaces a
 # symlink at the report's name; a failure in a wave of two stops the
-# rollout after the wave, or, tolerated, lets the next wave run; with power
-# cycles (and -v), a canary power-cycled through a simulated BMC (ipmi_sim,
-# ipmitool) runs the new image whatever its tool prints late, and a wave
-# whose hosts boot the old slot, lack the advised command or do not come
-# back stops the rollout; a rerun then changes nothing; a host whose
-# Python returns facts named like the role's variables is failed, and
-# nothing of those facts is used on the control node.
+# rollout after the wave, or, tolerated, lets the next wave run (unsigned
+# images, allowed as in a lab; not allowed, or a signed manifest not
+# accepted, no host is touched); with a manifest signed by a key made here,
+# power cycles (and -v), a canary power-cycled through a simulated BMC
+# (ipmi_sim, ipmitool) runs the new image whatever its tool prints late,
+# and a wave whose hosts boot the old slot, do not come back, run a newer
+# level or get bad copies stops the rollout; a rerun then changes nothing,
+# but writes the newer device if allowed (it lacks the advised command);
+# a host whose Python returns facts named like the role's variables is
+# failed, and nothing of those facts is used on the control node.
 #
 #   tests/ansible/check-waves.sh [BUILD_DIR]
 #
@@ -51,6 +54,13 @@ chmod +x "$work/vexoflash"
 # of their own: the rerun uses them by relative name from there.
 mkdir "$work/images"
 cp tools/images/vexo3-image1.vx3 tools/images/vexo3-image2.vx3 "$work/images/"
+# Their manifest, signed by a key that allowed_signers names and, as
+# foreign.sig, by one it does not.
+contrib/ansible/make-manifest "$work/images/manifest.json" 0x62 "$work"/images/vexo3-image{1,2}.vx3
+for key in key foreign; do ssh-keygen -q -t ed25519 -N "" -C $key -f "$work/$key"; done
+echo "fleet@example $(cat "$work/key.pub")" >"$work/allowed_signers"
+ssh-keygen -q -Y sign -f "$work/key" -n vexoflash-manifest "$work/images/manifest.json"
+ssh-keygen -q -Y sign -f "$work/foreign" -n vexoflash-manifest - <"$work/images/manifest.json" >"$work/foreign.sig"
 
 # fleet: h1 (the canary, whose silicon ID does not match the images, and
 # which cannot be reached with -e canary_unreachable=1: Ansible cannot
@@ -70,6 +80,7 @@ printf '%s\n' "$fresh" >"$work/h4.state"
   echo "    ansible_connection: local"
   echo "    vexoflash_path: $work/vexoflash"
   echo "    vexoflash_tool_dir: $build/sim"
+  echo "    vexoflash_allow_unsigned: true"
   echo "  children:"
   echo "    fleet:"
   echo "      hosts:"
@@ -179,6 +190,30 @@ done_case() {
   fi
 }
 
+# Rollouts not accepted, on h2 alone: one line, a report, no host touched.
+refused() {
+  local name=$1 line=$2
+  shift 2
+  keep
+  rm -f "$work/report.json"
+  play "$name" 2 -e vexoflash_hosts=h2 -e "vexoflash_report=$work/report.json" -e vexoflash_allow_unsigned=false \
+    -e "vexoflash_manifest=$work/images/manifest.json" -e "vexoflash_allowed_signers=$work/allowed_signers" "$@"
+  expect "$line"
+  report "$work/report.json" h2 outcome=not-touched images_verified=false
+  untouched h2
+  done_case "$name"
+}
+cp -r "$work/images" "$work/changed" && echo >>"$work/changed/vexo3-image2.vx3"
+cp -r "$work/images" "$work/edited" && sed -i 's/0x62/0x63/' "$work/edited/manifest.json"
+refused "image changed after signing" "Manifest not accepted: vexo3-image2.vx3 does not match its sha256 in the manifest; nothing was changed." \
+  -e "vexoflash_manifest=$work/changed/manifest.json"
+refused "foreign signer" "Manifest not accepted: $work/foreign.sig is signed by no key of $work/allowed_signers (No principal matched.); nothing was changed." \
+  -e "vexoflash_manifest_signature=$work/foreign.sig"
+refused "edited manifest" "Manifest not accepted: $work/edited/manifest.json.sig does not verify $work/edited/manifest.json as fleet@example in the namespace vexoflash-manifest (" \
+  -e "vexoflash_manifest=$work/edited/manifest.json"
+refused "no manifest" "No manifest: vexoflash_manifest is not set, and vexoflash_allow_unsigned is not true (for a lab only); nothing was changed." \
+  -e vexoflash_manifest=
+
 # Default waves (h1, then h2, then h3 and h4): the canary cannot be
 # reached, the rollout stops before the second wave.
 keep
@@ -273,7 +308,7 @@ cmp -s "$work/h2/vexo3-image1.vx3" tools/images/vexo3-image1.vx3 || problems+=" 
 [ "$(stat -c '%F %a' "$work/images/report.json")" = "regular file 644" ] && [ -z "$(ls -A "$work/linked")" ] ||
   problems+=" the report went through the symlink;"
 report "$work/images/report.json" h2 outcome=pending-power-cycle wave=2 exit_status=0 running_image=1 \
-  level_before=0x60 image_written=vexo3-image2.vx3 advice=AC
+  level_before=0x60 image_written=vexo3-image2.vx3 advice=AC images_verified=false
 report "$work/images/report.json" h3 outcome=up-to-date wave=3 image_written=null advice=null
 done_case "resumed rollout"
 
@@ -314,13 +349,15 @@ done_case "tolerated failure"
 # fails) from power off to power on, and power-cycles its device at power
 # on (logged). Its tool prints an up-to-date line after vexoflash has
 # ended. It boots the new image. Then p2, written earlier (vexoflash finds
-# nothing to write), which boots the old slot; p3, at level 0x6A (DC), for
-# which it has no command; p4, which never answers again (its cycle marks
-# it down). The rollout stops before p5.
-hosts=(p1 p2 p3 p4 p5)
+# nothing to write), which boots the old slot; p3, at level 0x6A, above
+# the manifest's; p4, which never answers again (its cycle marks it down);
+# pm, whose base64 adds a byte to each image. The rollout stops before p5.
+hosts=(p1 p2 p3 p4 pm p5)
 password=Pw-4c9e1f
 port=$(python3 -c 'import socket; s = socket.socket(type=socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-mkdir "$work/bmc" "$work/late"
+mkdir "$work/bmc" "$work/late" "$work/bad"
+ln -s "$build/sim/vxtool" "$work/bad/vxtool"
+printf '#!/bin/sh\n%q "$@" && echo\n' "$(command -v base64)" >"$work/bad/base64"
 printf '%s\n' 'name "p1"' 'set_working_mc 0x20' 'startlan 1' "addr 127.0.0.1 $port" 'priv_limit admin' \
   'allowed_auths_admin md5' 'guid a123456789abcdefa123456789abcdef' 'endlan' \
   "chassis_control \"$work/bmc/chassis 0x20\"" "user 2 true \"admin\" \"$password\" admin 10 md5" >"$work/bmc/lan.conf"
@@ -340,10 +377,10 @@ printf '#!/bin/sh\ncase " $* " in *" -f "*) (sleep 1; echo %q >&2) & ;; esac\nex
 for host in p1 p4; do
   printf '#!/bin/sh\n[ ! -e %s ] || exit 1\nexec /usr/bin/python3 "$@"\n' "$work/$host.off" >"$work/python-$host"
 done
-chmod +x "$work/bmc/chassis" "$work/late/vxtool" "$work/python-p1" "$work/python-p4"
+chmod +x "$work/bmc/chassis" "$work/late/vxtool" "$work/python-p1" "$work/python-p4" "$work/bad/base64"
 timeout 300 ipmi_sim -c "$work/bmc/lan.conf" -f "$work/bmc/emu" -s "$work/bmc" -n >"$work/bmc/log" 2>&1 &
 bmc=$!
-for host in p1 p4 p5 t1 t2; do printf '%s\n' "$fresh" >"$work/$host.state"; done
+for host in p1 p4 pm p5 t1 t2; do printf '%s\n' "$fresh" >"$work/$host.state"; done
 printf '%s\n' "$fresh" "level2 = 0x62" "pending = 2" >"$work/p2.state"
 printf '%s\n' "${fresh/level1 = 0x60/level1 = 0x6A}" >"$work/p3.state"
 cat >"$work/power.yml" <<END
@@ -354,7 +391,8 @@ all:
     vexoflash_tool_dir: $build/sim
     vexoflash_workdir: "$work/{{ inventory_hostname }}"
     vexoflash_environment: {VXTOOL_SIM_STATE: "$work/{{ inventory_hostname }}.state"}
-    vexoflash_level: "0x62"
+    vexoflash_manifest: $work/images/manifest.json
+    vexoflash_allowed_signers: $work/allowed_signers
     vexoflash_power_cycle:
       AC: [env, "VXTOOL_SIM_STATE=$work/{{ inventory_hostname }}.state", $build/sim/vxtool, --power-cycle]
   children:
@@ -373,46 +411,48 @@ all:
           ansible_python_interpreter: $work/python-p4
           vexoflash_boot_timeout: 2
           vexoflash_power_cycle: {AC: [touch, $work/p4.off]}
+        pm: {vexoflash_tool_dir: $work/bad}
         p5:
     tainted:
       vars:
         vexoflash_report: $work/report.json
-        vexoflash_image1: $work/images/vexo3-image1.vx3
-        vexoflash_image2: $work/images/vexo3-image2.vx3
       hosts:
         t1: {ansible_python_interpreter: $work/python-t1}
         t2:
 END
 keep
-inventory=$work/power.yml play "power cycles" 2 -v -e '{"vexoflash_serial": [1, 3]}' \
-  -e "vexoflash_image1=$work/images/vexo3-image1.vx3" -e "vexoflash_image2=$work/images/vexo3-image2.vx3" \
+inventory=$work/power.yml play "power cycles" 2 -v -e '{"vexoflash_serial": [1, 4]}' \
   -e "vexoflash_report=$work/report.json"
-expect "Rollout stopped after wave 2: 3 of its 3 host(s) failed (vexoflash_max_fail_percentage is 0)." \
+expect "Rollout stopped after wave 2: 4 of its 4 host(s) failed (vexoflash_max_fail_percentage is 0)." \
   '"Verified, running the new firmware: 1"' '"  p1: runs 0x62 after the AC power cycle"' \
   '"  p2: Written, but not running: after the AC power cycle the device runs image 1 at level 0x60, not image 2 (vexo3-image2.vx3) at level 0x62."' \
-  '"  p3: Written, but not running: vexoflash_power_cycle has no DC command."' \
+  '"  p3: The device runs image 1 at firmware level 0x6A, above the target level 0x62: nothing was written' \
   '"  p4: Written, but not running: the host did not answer after the AC power cycle: timed out' \
+  '"  pm: On the host, vexo3-image1.vx3, vexo3-image2.vx3 did not have the SHA-256 checked on the control node; nothing was written."' \
   '"Not touched: p5"'
 expect_not "$password"
+unchanged p3 pm
 grep -qx 'running = 2' "$work/p1.state" || problems+=" p1 does not run image 2;"
 update_shows p1 changed
 report "$work/report.json" p1 outcome=verified level_before=0x60 level_after=0x62 target_level=0x62 \
-  advice=AC "image_sha256=$(sha256sum <tools/images/vexo3-image2.vx3 | cut -d' ' -f1)" "time^=20" \
+  advice=AC "image_sha256=$(sha256sum <tools/images/vexo3-image2.vx3 | cut -d' ' -f1)" "time^=20" images_verified=true \
   "message=Vexo found and firmware updated. AC power cycle the system for the update to take affect. After the AC power cycle the device runs image 2 at level 0x62."
 report "$work/report.json" p2 outcome=failed level_after=0x60 image_written=vexo3-image2.vx3
-report "$work/report.json" p3 outcome=failed advice=DC level_after=null
+report "$work/report.json" p3 outcome=downgrade-refused image_written=null
 report "$work/report.json" p4 outcome=failed level_after=null
-python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1]))["schema"] != 1)' "$work/report.json" ||
-  problems+=" the report has no schema 1;"
+[ "$(python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); print(r["schema"], *r["manifest"].values())' "$work/report.json")" = \
+  "2 0x62 $work/images/manifest.json $(sha256sum <"$work/images/manifest.json" | cut -d' ' -f1) fleet@example" ] ||
+  problems+=" the report has not schema 2 and the manifest signed;"
 untouched p5
 done_case "power cycles"
 
 # The rollout again on the verified canary: nothing to write or power-cycle.
+# p3, downgrades allowed, is written; it has no command for its DC cycle.
 hosts=(p1)
 keep
-inventory=$work/power.yml play rerun 0 --limit p1 -e "vexoflash_image1=$work/images/vexo3-image1.vx3" \
-  -e "vexoflash_image2=$work/images/vexo3-image2.vx3"
-expect '"Up to date: p1"'
+inventory=$work/power.yml play rerun 2 --limit p1,p3 -e vexoflash_allow_downgrade=true
+expect '"Up to date: p1"' '"  p3: Written, but not running: vexoflash_power_cycle has no DC command."'
+grep -qx 'pending = 2' "$work/p3.state" || problems+=" p3 was not written;"
 unchanged p1
 [ "$(wc -l <"$work/p1.cycles")" -eq 1 ] || problems+=" p1 was power-cycled again;"
 done_case "rerun after a verified rollout"

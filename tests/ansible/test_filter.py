@@ -2,10 +2,14 @@
 the checks against the simulated tool cannot make happen: report lines cut
 into pieces, forged or misplaced lines in vexoflash's output, flash.out's
 end, decisions on levels and power cycles that the simulated fleet does not
-show, and rollouts that end oddly."""
+show, rollouts that end oddly, and the manifest's checks (with ssh-keygen)
+that the checks in waves do not make."""
 
 import importlib.util
+import json
 import pathlib
+import shutil
+import subprocess
 
 import pytest
 
@@ -83,32 +87,36 @@ def probe(level="0x60"):
 
 RAN = {"rc": 0, "stdout": "0\n" + "\n".join(SCAN + FLASH + [vf.UPDATED, AC])}
 ANSWERED = {"elapsed": 9}
-IMAGES = [{"src": str(ANSIBLE / "../../tools/images" / name), "name": name} for name in (I1, I2)]
-# name: check mode, the results of the steps so far; what the record holds.
+IMAGES = [{"src": str(ANSIBLE / "../../tools/images" / name), "name": name, "sha256": "0" * 64}
+          for name in (I1, I2)]
+# name: settings, the results of the steps so far; what the record holds.
 RECORD_ROWS = {
     "levels compare as text, as vexoflash compares them": (
-        False, [probe(level="0x100"), RAN], dict(next="power-cycle", advice="AC")),
+        {"allow_downgrade": True}, [probe(level="0x100"), RAN], dict(next="power-cycle", advice="AC")),
     "0x61 itself takes an AC power cycle": (
-        False, [probe(level="0x61"), RAN], dict(next="power-cycle", advice="AC")),
+        {}, [probe(level="0x61"), RAN], dict(next="power-cycle", advice="AC")),
     "a failed power command shows only its exit status": (
-        False, [probe(), RAN, {"rc": 1, "stderr": "password s3cret refused"}],
+        {}, [probe(), RAN, {"rc": 1, "stderr": "password s3cret refused"}],
         dict(outcome="failed", message="Written, but not running: the AC power-cycle command"
              " failed (exit status 1).")),
     "no device after the power cycle": (
-        False, [probe(), RAN, {"rc": 0}, ANSWERED, {"rc": 1, "stdout": ""}],
+        {}, [probe(), RAN, {"rc": 0}, ANSWERED, {"rc": 1, "stdout": ""}],
         dict(outcome="failed", level_after=None, message="Written, but not running: after the AC"
              " power cycle the device runs no image the scan names, not image 2"
              f" ({I2}) at level 0x62.")),
-    "control characters from the host": (
-        True, [probe(level="\x9b0x6\x1b[2J")],
-        dict(outcome="would-update", level_before="\\x9b0x6\\x1b[2J")),
+    "control characters from the host, a level that is no number": (
+        {"check": True}, [probe(level="\x9b0x6\x1b[2J")],
+        dict(outcome="downgrade-refused", level_before="\\x9b0x6\\x1b[2J")),
+    "levels compare as numbers against downgrades, in check mode too": (
+        {"check": True}, [probe(level="0x100")], dict(outcome="downgrade-refused")),
 }
 
 
 @pytest.mark.parametrize("name", RECORD_ROWS)
 def test_record(name):
-    check, results, expected = RECORD_ROWS[name]
-    settings = {"host": "h1", "level": "0x62", "power": ["AC"], "images": IMAGES, "check": check}
+    overrides, results, expected = RECORD_ROWS[name]
+    settings = dict({"host": "h1", "refused": "", "level": "0x62", "power": ["AC"],
+                     "images": IMAGES, "allow_downgrade": False, "check": False}, **overrides)
     record = vf.vexoflash_record({}, settings, *results)
     assert {key: record[key] for key in expected} == expected
     assert "\x1b" not in record["message"] and "s3cret" not in record["message"]
@@ -164,6 +172,83 @@ def test_operator(tmp_path, monkeypatch, loginuid, sudo_user, operator):
 
 
 def test_power_cycles_without_a_target_refused_for_any_host():
-    hostvars = {"h1": {}, "h2": {"vexoflash_power_cycle": {"AC": ["true"]}},
-                "h3": {"vexoflash_power_cycle": {"AC": ["true"]}, "vexoflash_level": "0x62"}}
-    assert "is not (h2):" in ro.vexoflash_refused(hostvars, ["h1", "h2", "h3"])
+    images = {"vexoflash_image1": IMAGES[0]["src"], "vexoflash_image2": IMAGES[1]["src"],
+              "vexoflash_allow_unsigned": "true"}
+    hostvars = {"h1": dict(images), "h2": dict(images, vexoflash_power_cycle={"AC": ["true"]}),
+                "h3": dict(images, vexoflash_power_cycle={"AC": ["true"]}, vexoflash_level="0x62")}
+    assert "is not (h2):" in ro.vexoflash_checked(hostvars, ["h1", "h2", "h3"])["refused"]
+
+
+def _sign(path, key, namespace=vf.NAMESPACE):
+    pathlib.Path(f"{path}.sig").unlink(missing_ok=True)
+    subprocess.run(["ssh-keygen", "-q", "-Y", "sign", "-f", key, "-n", namespace, path], check=True)
+
+
+@pytest.fixture(scope="module", name="release")
+def fixture_release(tmp_path_factory):
+    """A signed manifest of the sample images, beside them, and its settings."""
+    folder = tmp_path_factory.mktemp("release")
+    for name in (I1, I2):
+        shutil.copy(IMAGES[0]["src"].replace(I1, name), folder / name)
+    subprocess.run([ANSIBLE / "make-manifest", folder / "manifest.json", "0x62", folder / I1,
+                    folder / I2], check=True)
+    subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", folder / "key"], check=True)
+    key = (folder / "key.pub").read_text().split()
+    (folder / "allowed_signers").write_text(f"fleet@example {key[0]} {key[1]}\n")
+    _sign(folder / "manifest.json", folder / "key")
+    return folder
+
+
+def _resign(content):
+    def change(folder):
+        (folder / "manifest.json").write_text(content)
+        _sign(folder / "manifest.json", folder / "key")
+    return change
+
+
+# The manifest's checks that the checks in waves do not make. name: a
+# change to the release folder, settings, what the refusal holds.
+MANIFEST_ROWS = {
+    "missing signature": (lambda f: (f / "manifest.json.sig").unlink(), {}, "no signature file"),
+    "wrong namespace": (lambda f: _sign(f / "manifest.json", f / "key", "file"), {},
+                        "(Couldn't verify signature: namespace does not match)"),
+    "missing image": (lambda f: (f / I1).unlink(), {}, f"no image file {I1} beside it;"),
+    "malformed JSON": (_resign('{"level": "0x62",'), {}, "manifest.json is not JSON"),
+    "short checksum": (_resign(json.dumps({"level": "0x62", "image1": {"file": I1, "sha256": "ab"},
+                                           "image2": {"file": I2, "sha256": "ab"}})), {},
+                       "has no sha256 of 64 hex digits for image1;"),
+    "level not a number": (_resign('{"level": "62"}'), {}, "has no level of the form 0x"),
+    "another vexoflash_level": (None, {"level": "0x61"},
+                                "its level is 0x62, and vexoflash_level is 0x61 ({hosts});"),
+    "images named beside it": (None, {"image1": I1}, "vexoflash_image2 is set too ({hosts});"),
+}
+
+
+@pytest.mark.parametrize("name", MANIFEST_ROWS)
+def test_manifest_refused(release, tmp_path, name):
+    change, settings, refusal = MANIFEST_ROWS[name]
+    folder = pathlib.Path(shutil.copytree(release, tmp_path / "release"))
+    if change:
+        change(folder)
+    plan = vf.vexoflash_check({}, dict(
+        {"signature": "", "image1": "", "image2": "", "level": "", "allow_unsigned": False,
+         "power": []}, manifest=f"{folder}/manifest.json", allowed_signers=f"{folder}/allowed_signers",
+        **settings))
+    assert plan["refused"].startswith("Manifest not accepted: ") and refusal in plan["refused"]
+
+
+def test_manifest_checked_once_for_every_host_but_a_tainted_one_and_every_wave(release, monkeypatch):
+    calls = []
+    keygen = vf._keygen
+    monkeypatch.setattr(ro.ROLE, "_keygen", lambda *args, **kw: calls.append(args) or keygen(
+        *args, **kw))
+    hostvars = {h: {"vexoflash_manifest": f"{release}/manifest.json",
+                    "vexoflash_allowed_signers": f"{release}/allowed_signers"} for h in "abc"}
+    hostvars["c"].update(vexoflash_manifest="/nonexistent", ansible_facts={"vexoflash_x": 1})
+    checked = ro.vexoflash_checked(hostvars, list(hostvars))
+    assert (checked["refused"], len(calls)) == ("", 2)
+    assert checked["manifest"]["signer"] == "fleet@example" and checked["manifest"]["level"] == "0x62"
+    assert [i["name"] for i in checked["hosts"]["a"]["images"]] == [I1, I2]
+    assert checked["hosts"]["c"]["refused"].startswith("The host returned facts")
+    hostvars["b"]["__vexoflash_checked"] = checked  # a later wave: kept, not checked again
+    assert ro.vexoflash_checked(hostvars, list(hostvars)) is checked and len(calls) == 2

@@ -1,6 +1,9 @@
-"""The vexoflash role's filters. vexoflash_record makes every decision the
-role takes for a host, from what its device reports; the tasks only carry
-out its "next" step. Its record (keys: KEYS) becomes vexoflash_result.
+"""The vexoflash role's filters. vexoflash_check decides, on the control
+node and before any host is touched, which images a host may get (a signed
+manifest's, checked, or unsigned ones where that is allowed) and the
+target level; vexoflash_record makes every decision the role takes for a
+host from there, from what its device reports; the tasks only carry out
+its "next" step. Its record (keys: KEYS) becomes vexoflash_result.
 Nothing that a host returns is trusted beyond what it says of its device:
 a host whose facts are named like the role's variables (they would stand
 in for the operator's settings) is failed, and every text from a host is
@@ -9,12 +12,18 @@ escaped before it reaches a terminal."""
 import base64
 import datetime
 import hashlib
+import json
+import os
 import pathlib
 import re
+import subprocess
 from collections.abc import Mapping
 
+from ansible.module_utils.parsing.convert_bool import boolean
+
 KEYS = ("outcome", "exit_status", "running_image", "level_before", "image_written", "advice",
-        "message", "tool_output", "level_after", "target_level", "image_sha256", "time")
+        "message", "tool_output", "level_after", "target_level", "image_sha256", "images_verified",
+        "time")
 UPDATED = "Vexo found and firmware updated."
 UP_TO_DATE = "Vexo Found and Firmware level is up-to-date. No flashing required."
 LEVEL, FLASHING, SILICON = "Current Firmware Level = ", "Flashing Vexo.", "Vexo Silicon ID Error"
@@ -31,9 +40,15 @@ DC_AFTER = b"0x61"
 TOOL_OUTPUT_LIMIT = 1024
 FACTS = ("The host returned facts named like the role's variables ({}); nothing was run for it"
          " on the control node.")
-POWER_WITHOUT_LEVEL = ("vexoflash_power_cycle is set but vexoflash_level is not ({}): without a"
+# {hosts} stands for the hosts a refusal concerns.
+POWER_WITHOUT_LEVEL = ("vexoflash_power_cycle is set but vexoflash_level is not ({hosts}): without a"
                        " target level every rerun would write and power-cycle the hosts again;"
                        " nothing was changed.")
+NOT_ACCEPTED = "Manifest not accepted: {}; nothing was changed."
+UNSIGNED = ("No manifest: vexoflash_manifest is not set, and vexoflash_allow_unsigned is not true"
+            " (for a lab only); nothing was changed.")
+NAMESPACE = "vexoflash-manifest"
+LEVEL_FORM = re.compile(r"0x[0-9A-Fa-f]+")
 
 
 def _record(outcome, message=None, **known):
@@ -102,6 +117,161 @@ def scan_report(report, key="Firmware level  ="):
             found.get(key.encode(), b"").lstrip(b" \t\n\v\f\r").decode("utf-8", "replace"))
 
 
+def _sha256(path):
+    return hashlib.sha256(pathlib.Path(path).read_bytes()).hexdigest()
+
+
+def _keygen(*args, data=b""):
+    """ssh-keygen -Y ARGS: its exit status, its standard output, and the
+    last line of its standard error."""
+    try:
+        done = subprocess.run(["ssh-keygen", "-Y", *args], input=data, capture_output=True,
+                              timeout=60, check=False)
+    except (OSError, subprocess.TimeoutExpired) as error:
+        return None, "", escape(str(error))
+    said = [line for line in done.stderr.decode("utf-8", "replace").split("\n") if line.strip()]
+    return done.returncode, done.stdout.decode("utf-8", "replace"), escape(
+        said[-1].strip() if said else f"exit status {done.returncode}")
+
+
+def _malformed(manifest):
+    """What is wrong with the manifest's content, or ''."""
+    if not isinstance(manifest, dict):
+        return "is not a JSON object"
+    if not isinstance(manifest.get("level"), str) or not LEVEL_FORM.fullmatch(manifest["level"]):
+        return "has no level of the form 0x followed by hex digits"
+    for key in ("image1", "image2"):
+        image = manifest.get(key)
+        if not isinstance(image, dict) or not isinstance(image.get("file"), str):
+            return f"names no file for {key}"
+        if not isinstance(image.get("sha256"), str) or not re.fullmatch(r"[0-9a-fA-F]{64}",
+                                                                          image["sha256"]):
+            return f"has no sha256 of 64 hex digits for {key}"
+        if os.path.isabs(image["file"]) or ".." in image["file"].split("/") or (
+                os.path.basename(image["file"]) in ("", ".")):
+            return f"names for {key} a file outside its folder ({escape(image['file'])})"
+    if os.path.basename(manifest["image1"]["file"]) == os.path.basename(manifest["image2"]["file"]):
+        return "names two images with one file name"
+    return ""
+
+
+def _manifest(path, signature, allowed_signers):
+    """The manifest checked on the control node, in this order: its
+    signature (ssh-keygen, by a principal of allowed_signers, in the
+    namespace vexoflash-manifest), its content, then each image file's
+    SHA-256. The manifest is read once: the bytes verified are the bytes
+    parsed. Returns the refusal (or ''), what is known of the manifest
+    (path, sha256, signer, level) and the images ({src, name, sha256})."""
+    known = {"path": path, "sha256": None, "signer": None, "level": None}
+    try:
+        data = pathlib.Path(path).read_bytes()
+    except OSError as error:
+        return NOT_ACCEPTED.format(f"cannot read {path} ({error.strerror})"), known, []
+    known["sha256"] = hashlib.sha256(data).hexdigest()
+    for setting, name in (("vexoflash_allowed_signers", allowed_signers), ("signature", signature)):
+        if not name or not os.path.isfile(name):
+            return NOT_ACCEPTED.format(f"no {setting} file {name}".rstrip()), known, []
+    status, found, said = _keygen("find-principals", "-s", signature, "-f", allowed_signers)
+    principals = [line.strip() for line in found.split("\n") if line.strip()] if status == 0 else []
+    if not principals:
+        return NOT_ACCEPTED.format(f"{signature} is signed by no key of {allowed_signers} ({said})"
+                                   ), known, []
+    for principal in principals:
+        status, _, said = _keygen("verify", "-f", allowed_signers, "-I", principal, "-n", NAMESPACE,
+                                  "-s", signature, data=data)
+        if status == 0:
+            known["signer"] = principal
+            break
+    else:
+        return NOT_ACCEPTED.format(f"{signature} does not verify {path} as {escape(principals[0])}"
+                                   f" in the namespace {NAMESPACE} ({said})"), known, []
+    try:
+        manifest = json.loads(data)
+    except ValueError as error:
+        return NOT_ACCEPTED.format(f"{path} is not JSON ({error})"), known, []
+    wrong = _malformed(manifest)
+    if wrong:
+        return NOT_ACCEPTED.format(f"{path} {wrong}"), known, []
+    known["level"], images = manifest["level"], []
+    for key in ("image1", "image2"):
+        name, src = manifest[key]["file"], os.path.join(os.path.dirname(path), manifest[key]["file"])
+        try:
+            digest = _sha256(src)
+        except OSError:
+            return NOT_ACCEPTED.format(f"no image file {escape(name)} beside it"), known, []
+        if digest != manifest[key]["sha256"].lower():
+            return NOT_ACCEPTED.format(f"{escape(name)} does not match its sha256 in the manifest"
+                                       ), known, []
+        images.append({"src": os.path.realpath(src), "name": os.path.basename(name), "sha256": digest})
+    return "", known, images
+
+
+def vexoflash_check(facts, settings, memo=None):
+    """Which images the host gets and the target level, decided on the
+    control node before any host is touched, from the operator's settings
+    (manifest, signature, allowed_signers, allow_unsigned, image1, image2,
+    level, power: the kinds of power command): its plan, with refused (''
+    or why; "{hosts}" in it stands for the hosts it concerns), level,
+    images ({src, name, sha256} each), manifest (what is known of it, or
+    None) and verified (the images are a signed manifest's). A host whose
+    facts are like the role's variables gets no plan. memo keeps each
+    manifest's and image file's check, so that a rollout makes each once."""
+    memo = {} if memo is None else memo
+    # Text, as the scan reads it: YAML makes an unquoted 0x62 the number 98.
+    plan = {"refused": "", "level": str(settings["level"] or ""), "images": [], "manifest": None,
+            "verified": False}
+    names = tainted(facts)
+    if names:
+        return dict(plan, refused=FACTS.format(", ".join(names)))
+    if settings["manifest"]:
+        path = os.path.abspath(os.path.expanduser(settings["manifest"]))
+        where = (path, os.path.abspath(os.path.expanduser(settings["signature"] or path + ".sig")),
+                 settings["allowed_signers"] and os.path.abspath(os.path.expanduser(
+                     settings["allowed_signers"])))
+        if where not in memo:
+            memo[where] = _manifest(*where)
+        refused, known, images = memo[where]
+        plan.update(manifest=known, images=images, verified=not refused)
+        if refused:
+            return dict(plan, refused=refused)
+        if settings["image1"] or settings["image2"]:
+            return dict(plan, refused=NOT_ACCEPTED.format(
+                "it names the images, and vexoflash_image1 or vexoflash_image2 is set too ({hosts})"))
+        if plan["level"] and plan["level"] != known["level"]:
+            return dict(plan, refused=NOT_ACCEPTED.format(
+                f"its level is {known['level']}, and vexoflash_level is {escape(plan['level'])}"
+                " ({hosts})"))
+        plan["level"] = known["level"]
+    elif not boolean(settings["allow_unsigned"], strict=False):
+        return dict(plan, refused=UNSIGNED)
+    else:
+        images = [{"src": os.path.realpath(os.path.expanduser(image)), "name": os.path.basename(image)}
+                  for image in (settings["image1"], settings["image2"])]
+        for image in images:
+            if image["src"] not in memo:
+                memo[image["src"]] = _sha256(image["src"]) if os.path.isfile(image["src"]) else None
+            image["sha256"] = memo[image["src"]]
+        missing = [i["src"] for i in images if not i["sha256"]]
+        if missing:
+            return dict(plan, refused=f"No such image file on the control node: {', '.join(missing)};"
+                        " nothing was changed.")
+        if images[0]["name"] == images[1]["name"]:
+            return dict(plan, refused=f"vexoflash_image1 and vexoflash_image2 have one file name,"
+                        f" {images[0]['name']}; nothing was changed.")
+        plan["images"] = images
+    if settings["power"] and not plan["level"]:
+        return dict(plan, refused=POWER_WITHOUT_LEVEL)
+    return plan
+
+
+def _newer(level, target):
+    """Whether a device's level is above the target, both read as numbers
+    (0x62 is 98); None when either is not a number."""
+    if not LEVEL_FORM.fullmatch(level) or not LEVEL_FORM.fullmatch(target):
+        return None
+    return int(level, 16) > int(target, 16)
+
+
 def vexoflash_run(result):
     """vexoflash's run as the role's run script reports it: its exit status
     on the first line of standard output, then vexoflash's output up to
@@ -137,42 +307,31 @@ def vexoflash_run(result):
             "stderr": _said(result.get("stderr"))}
 
 
-def vexoflash_refusal(settings):
-    """Why the role must not touch the host with these settings, or ''."""
-    images = settings["images"]
-    missing = [i["src"] for i in images if not pathlib.Path(i["src"]).is_file()]
-    if missing:
-        return f"No such image file on the control node: {', '.join(missing)}; nothing was changed."
-    if images[0]["name"] == images[1]["name"]:
-        return (f"vexoflash_image1 and vexoflash_image2 have one file name, {images[0]['name']};"
-                " nothing was changed.")
-    if settings["power"] and not settings["level"]:
-        return POWER_WITHOUT_LEVEL.format(settings["host"])
-    return ""
-
-
 def _ran(result):
     return result if isinstance(result, Mapping) and not result.get("skipped") else None
 
 
 def vexoflash_record(facts, settings, probe=None, run=None, cycle=None, back=None, after=None):
     """The host's record so far, with "next", the step the role takes next
-    (probe, run, power-cycle, wait or scan; None when the record is final).
-    The one decision, in check mode as in a real run: a device that runs
-    the target level is left alone; otherwise vexoflash runs, and after an
-    exit status 0 the device is power-cycled (with a command for it) as
-    vexoflash advises from the level it ran, whatever vexoflash printed,
-    and must then run the target level. facts: the host's ansible_facts;
-    settings: host (its name), level (the target level or ''), power (the
-    kinds vexoflash_power_cycle has commands for), images ({src, name}
-    each), check (check mode); then the registered results of the steps
-    (None, or skipped, before they ran)."""
+    (probe, run, power-cycle, wait or scan; None when the record is
+    final). The one decision, in check mode as in a real run: a device that
+    runs the target level is left alone, and one that runs a newer level
+    too unless downgrades are allowed; otherwise the images are copied,
+    and vexoflash runs if their copies on the host have the SHA-256
+    checked on the control node; after an exit status 0 the device is
+    power-cycled (with a command for it) as vexoflash advises from the
+    level it ran, whatever vexoflash printed, and must then run the target
+    level.
+    facts: the host's ansible_facts; settings: host (its name), refused,
+    level and images (the host's plan, from vexoflash_check), power (the
+    kinds vexoflash_power_cycle has commands for), allow_downgrade, check
+    (check mode); then the registered results of the steps (None, or
+    skipped, before they ran)."""
     names = tainted(facts)
     if names:
         return _record("failed", FACTS.format(", ".join(names)))
-    refusal = vexoflash_refusal(settings)
-    if refusal:
-        return _record("failed", refusal)
+    if settings["refused"]:
+        return _record("failed", settings["refused"].replace("{hosts}", settings["host"]))
     probe, run, cycle, back, after = (_ran(r) for r in (probe, run, cycle, back, after))
     if probe is None:
         return _record(None, next="probe")
@@ -196,6 +355,11 @@ def vexoflash_record(facts, settings, probe=None, run=None, cycle=None, back=Non
     known = dict(running_image=running, level_before=escape(now) if running else None,
                  target_level=level)
     runs = f"The device runs image {running} at firmware level {escape(now)}"
+    newer = _newer(now, level) if level and running else False
+    if newer is not False and not settings["allow_downgrade"]:
+        return _record("downgrade-refused", f"{runs}, {'above' if newer else 'not comparable with'}"
+                       f" the target level {level}: nothing was written (vexoflash_allow_downgrade"
+                       " lets the write go ahead).", **known)
     if settings["check"]:
         if running is None:
             return _record("failed", "No Vexo3 device found: the scan names no running image, so a"
@@ -213,8 +377,16 @@ def vexoflash_record(facts, settings, probe=None, run=None, cycle=None, back=Non
         return _record("up-to-date", f"{runs}, the target level: nothing was written.", **known)
     if run is None:
         return _record(None, next="run", **known)
+    known["image_written"] = image
+    head, _, sums = str(run.get("stdout", "")).partition("\n")
+    if head == "sha256":
+        found = [line.split(" ")[0] for line in sums.split("\n")]
+        bad = [i["name"] for n, i in enumerate(images) if found[n:n + 1] != [i["sha256"]]]
+        return _record("failed", f"On the host, {', '.join(bad or [i['name'] for i in images])}"
+                       " did not have the SHA-256 checked on the control node; nothing was"
+                       " written.", **known)
     ran = vexoflash_run(run)
-    known.update(exit_status=ran["status"], image_written=image, message=ran["message"],
+    known.update(exit_status=ran["status"], message=ran["message"],
                  tool_output=ran["tool_output"])
     if ran["status"] is None:
         return _record("failed", f"vexoflash did not run (exit status {run.get('rc')}):"
@@ -272,14 +444,15 @@ def vexoflash_payload(images):
                    for i in images)
 
 
-def vexoflash_finish(record, images):
-    """The record as the role leaves it: when the host finished (UTC), and
-    the SHA-256 of the image file written or tried, read on the control
-    node."""
-    sums = [hashlib.sha256(pathlib.Path(i["src"]).read_bytes()).hexdigest()
-            for i in images if i["name"] == record.get("image_written")]
+def vexoflash_finish(record, plan):
+    """The record as the role leaves it: when the host finished (UTC), the
+    SHA-256 of the image file written or tried, as checked on the control
+    node (and on the host before a write), and whether the images were a
+    signed manifest's."""
+    sums = [i["sha256"] for i in plan.get("images") or [] if i["name"] == record.get("image_written")]
     now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
-    return dict({key: record.get(key) for key in KEYS}, time=now, image_sha256=(sums or [None])[0])
+    return dict({key: record.get(key) for key in KEYS}, time=now, image_sha256=(sums or [None])[0],
+                images_verified=bool(plan.get("verified")))
 
 
 class FilterModule:
@@ -287,5 +460,5 @@ class FilterModule:
 
     def filters(self):
         return {name: globals()[name] for name in (
-            "vexoflash_run", "vexoflash_record", "vexoflash_failure", "vexoflash_payload",
-            "vexoflash_finish")}
+            "vexoflash_check", "vexoflash_run", "vexoflash_record", "vexoflash_failure",
+            "vexoflash_payload", "vexoflash_finish")}
