@@ -107,6 +107,8 @@ RECORD_ROWS = {
     "control characters from the host, a level that is no number": (
         {"check": True}, [probe(level="\x9b0x6\x1b[2J")],
         dict(outcome="downgrade-refused", level_before="\\x9b0x6\\x1b[2J")),
+    "a device at the target level written in another case is left alone": (
+        {"level": "0x6a"}, [probe(level="0x6A")], dict(outcome="up-to-date")),
     "levels compare as numbers against downgrades, in check mode too": (
         {"check": True}, [probe(level="0x100")], dict(outcome="downgrade-refused")),
 }

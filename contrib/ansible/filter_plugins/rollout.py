@@ -189,7 +189,7 @@ def vexoflash_rollout(hostvars, hosts, wave, check_mode=False, checked=None):
     if problems:
         lines.append("To resume, fix the failures and run the playbook again: it starts over with"
                      " the first wave, and each host shows what its device reports.")
-    report = {"schema": 2, "operator": _operator(), "manifest": checked["manifest"],
+    report = {"schema": 1, "operator": _operator(), "manifest": checked["manifest"],
               "summary": lines, "hosts": fleet}
     return {"stop": stop, "over": stop or not by["not-touched"], "summary": lines,
             "report": report, "report_path": _report_path(hostvars, hosts)}

@@ -264,6 +264,12 @@ def vexoflash_check(facts, settings, memo=None):
     return plan
 
 
+def _same(level, target):
+    """Whether a device's level is the target: the same text, or the same
+    number (0x6a is 0x6A)."""
+    return level == target or _newer(level, target) is False and _newer(target, level) is False
+
+
 def _newer(level, target):
     """Whether a device's level is above the target, both read as numbers
     (0x62 is 98); None when either is not a number."""
@@ -365,15 +371,15 @@ def vexoflash_record(facts, settings, probe=None, run=None, cycle=None, back=Non
             return _record("failed", "No Vexo3 device found: the scan names no running image, so a"
                            " real run would end with exit status 171 (vxtool exit status"
                            f" {escape(_said(probe.get('rc'), probe.get('stderr')))}).", **known)
-        if level and now == level:
+        if level and _same(now, level):
             return _record("current", f"{runs}, the target level.", **known)
-        if level and scan_report(report, f"Image {other} level   =")[1] == level:
+        if level and _same(scan_report(report, f"Image {other} level   =")[1], level):
             return _record("pending-power-cycle", f"{runs}; image {other}, at {level}, runs after"
                            " a power cycle.", advice=_kind(now), **known)
         return _record("would-update", f"{runs}; a real run would write {image} (image {other})"
                        f"{'' if level else ' unless that slot already holds its level'}.",
                        image_written=image, **known)
-    if level and now == level:
+    if level and _same(now, level):
         return _record("up-to-date", f"{runs}, the target level: nothing was written.", **known)
     if run is None:
         return _record(None, next="run", **known)
@@ -422,7 +428,7 @@ def vexoflash_record(facts, settings, probe=None, run=None, cycle=None, back=Non
         return _record(None, next="scan", **known)
     running, now = scan_report(after.get("stdout", ""))
     known["level_after"] = escape(now) if running else None
-    if running and now == level:
+    if running and _same(now, level):
         return _record("verified", **dict(known, message=f"{said}After the {kind} power cycle the"
                                           f" device runs image {running} at level {escape(now)}."))
     runs = f"image {running} at level {escape(now)}" if running else "no image the scan names"
