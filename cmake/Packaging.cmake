@@ -9,9 +9,10 @@
 # and its documentation. Left out of it, in components of their own: what
 # both packages add (component "packaged": the working directory
 # /var/lib/vexoflash, root's alone) and what only the Debian package needs
-# (component "debian"). Test helpers (a simulated vxtool and the like) must
-# be installed, if at all, with EXCLUDE_FROM_ALL in a component of their
-# own, so that neither the default install nor a package carries them.
+# (component "debian"; its purge script is a control file, below). Test
+# helpers (a simulated vxtool and the like) must be installed, if at all,
+# with EXCLUDE_FROM_ALL in a component of their own, so that neither the
+# default install nor a package carries them.
 
 if(WIN32)
   include(cmake/WindowsPackage.cmake)
@@ -96,6 +97,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# A purge removes /var/lib/vexoflash with what is left in it (images,
+# reports); a remove keeps it. The RPM has no purge: rpm -e keeps the
+# directory while it holds files the package does not own.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/packaging/postrm)
 
 # The RPM, for RHEL-family systems. Its dependencies come from rpmbuild's
 # own dependency generator. It owns no directory that the system's

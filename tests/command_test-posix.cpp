@@ -14,7 +14,7 @@ namespace platform_cases {
 using expected::flashCommand;
 
 // Every byte but NUL, inside a file name: one of the plain set as the
-// README lists it leaves the name as it is, any other makes it one
+// manual lists it leaves the name as it is, any other makes it one
 // single-quoted word, a quote inside written '\''.
 TEST(QuoteEveryByte, PlainOrSingleQuoted) {
   const std::string plain =

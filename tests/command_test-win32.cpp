@@ -24,7 +24,7 @@ const std::string spaced212 = std::string(106, 'f') + " " + std::string(105, 'f'
 const std::string backslashed211 = std::string(209, 'f') + " \\";
 
 // Every byte but NUL, inside a file name: one of the plain set as the
-// README lists it leaves the name as it is; a control byte, ", % or ! is
+// manual lists it leaves the name as it is; a control byte, ", % or ! is
 // refused; any other makes it one double-quoted word.
 TEST(QuoteEveryByte, PlainDoubleQuotedOrRefused) {
   const std::string plain =

@@ -95,7 +95,7 @@ TEST_F(Driver, StartedWithSigchldIgnored) {
 
 // One run at a time in a working directory: while another process holds
 // its lock, even a shared one taken by another user who may only read the
-// directory (the README: keep it 0700), a run is refused with nothing run
+// directory (the manual: keep it 0700), a run is refused with nothing run
 // and nothing written; once the lock is let go, a run goes on.
 TEST_F(Driver, RefusedWhileTheDirectoryIsLocked) {
   box.setScanReport(report1);

@@ -13,7 +13,7 @@ need clang-format clang-format
 need shellcheck shellcheck
 install_needed
 
-scripts=$(git ls-files 'scripts/*' '.ci/*' 'tests/ansible/*.sh' 'bench/*.sh')
+scripts=$(git ls-files 'scripts/*' '.ci/*' 'tests/ansible/*.sh' 'bench/*.sh' packaging/postrm)
 echo "shellcheck: $(echo "$scripts" | wc -l) files"
 # shellcheck disable=SC2086
 shellcheck -S warning $scripts

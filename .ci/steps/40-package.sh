@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The manual page renders without warnings and names every outcome; the
-# install and the Debian package of the release build hold what an
-# operator needs and nothing else, the Debian-only files and the working
-# directory /var/lib/vexoflash (root's, 0700) in the package alone; its
-# program needs no shared C++ runtime and prints its usage (the RPM holds
-# the same program, 42-rpm.sh); lintian finds no error in the package, and
-# no hardening tag (PIE, RELRO, BIND_NOW, fortified calls) even among its
-# informational ones (-I).
+# links between the documents resolve; the install and the Debian package
+# of the release build hold what an operator needs and nothing else, the
+# Debian-only files and the working directory /var/lib/vexoflash (root's,
+# 0700) in the package alone; its program needs no shared C++ runtime and
+# prints its usage (the RPM holds the same program, 42-rpm.sh); its postrm
+# removes /var/lib/vexoflash on purge only; lintian finds no error in the
+# package, and no hardening tag (PIE, RELRO, BIND_NOW, fortified calls)
+# even among its informational ones (-I).
 set -euo pipefail
 . scripts/prereqs.sh
 need_build_tools
@@ -74,6 +75,30 @@ for code in 0 1 2 111 171; do
 done
 [ "$missing" -eq 0 ] || { echo "FAIL: the manual page is incomplete" >&2; exit 1; }
 
+echo "--- documents: every relative link names a file, and a heading there"
+# Headings as anchors the way Markdown viewers make them: lower case,
+# punctuation dropped, spaces as hyphens.
+for doc in README.md docs/*.md; do
+  grep -o '\]([^)]*)' "$doc" | sed 's/^](//; s/)$//' | grep -v '^[a-z]*:' |
+    while IFS= read -r link; do
+      file=${link%%#*} anchor=${link#*#}
+      target=$doc
+      [ -z "$file" ] || target=$(dirname "$doc")/$file
+      [ "$anchor" != "$link" ] || anchor=""
+      if [ ! -e "$target" ]; then
+        echo "$doc: $link: no file $target"
+      elif [ -n "$anchor" ] && ! sed -n 's/^#\{1,6\} //p' "$target" | tr 'A-Z' 'a-z' |
+        sed 's/[^a-z0-9 _-]//g; s/ /-/g' | grep -qx -- "$anchor"; then
+        echo "$doc: $link: no heading #$anchor in $target"
+      fi
+    done
+done >"$work/links.txt"
+if [ -s "$work/links.txt" ]; then
+  cat "$work/links.txt"
+  echo "FAIL: the documents have broken links" >&2
+  exit 1
+fi
+
 echo "--- cmake --install: the program, its manual page and documents"
 cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
@@ -135,6 +160,15 @@ status=0
 [ "$status" -eq 111 ] && grep -q '^USAGE: vexoflash ' "$work/usage.txt" ||
   { echo "FAIL: the packaged vexoflash did not print its usage (status $status)" >&2; exit 1; }
 zcat "$work/deb/usr/share/man/man8/vexoflash.8.gz" | cmp - docs/vexoflash.8
+
+echo "--- postrm: remove keeps /var/lib/vexoflash, purge removes it"
+dpkg-deb -e "$deb" "$work/control"
+[ "$(stat -c %a "$work/control/postrm")" = 755 ] || { echo "FAIL: no executable postrm" >&2; exit 1; }
+# Run over a /var/lib of its own, in a mount namespace of its own.
+unshare -m --propagation private sh -ec 'mount -t tmpfs tmpfs /var/lib
+  mkdir -m 0700 /var/lib/vexoflash && touch /var/lib/vexoflash/image.bin
+  "$1" remove && [ -e /var/lib/vexoflash/image.bin ] && "$1" purge && [ ! -e /var/lib/vexoflash ]' \
+  postrm "$work/control/postrm" || { echo "FAIL: the postrm keeps or removes the wrong things" >&2; exit 1; }
 
 echo "--- lintian -I"
 lintian -I --fail-on error "$deb" | tee "$work/lintian.txt"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The RPM of the release build (the tree 40-package.sh built): rpmlint
-# finds nothing but what the README's "RPM" explains; it holds exactly the
-# program, the manual, the README and licence as documentation, and
-# /var/lib/vexoflash (root's, 0700); it installs into a scratch root; and
-# its program is the .deb's, byte for byte, so that what 40-package.sh and
-# 70-hardening.sh check of that program (no shared C++ runtime, it prints
-# its usage, its hardening) is checked once for both packages.
+# finds nothing but what docs/development.md ("Packages") explains; it
+# holds exactly the program, the manual, the README and licence as
+# documentation, and /var/lib/vexoflash (root's, 0700); it installs into a
+# scratch root; its program is the .deb's, byte for byte, so that what
+# 40-package.sh and 70-hardening.sh check of that program (no shared C++
+# runtime, it prints its usage, its hardening) is checked once for both
+# packages; and its removal keeps the working directory that holds files.
 set -euo pipefail
 . scripts/prereqs.sh
 need_build_tools
@@ -24,7 +25,7 @@ rpm=$(ls "$build"/vexoflash-*.rpm)
 echo "--- rpmlint $rpm"
 rpmlint "$rpm" | tee "$work/rpmlint.txt" || true
 if grep -E ': [EW]: ' "$work/rpmlint.txt" | grep -vE ': (E: no-signature|E: non-standard-dir-perm /var/lib/vexoflash 700|W: no-manual-page-for-binary vexoflash|W: manpage-not-compressed bz2 /usr/share/man/man8/vexoflash.8.gz|W: invalid-license MIT)$'; then
-  echo "FAIL: rpmlint reports the findings above, which the README does not explain" >&2
+  echo "FAIL: rpmlint reports the findings above, which docs/development.md does not explain" >&2
   exit 1
 fi
 
@@ -57,4 +58,9 @@ dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/sbin/vexoflash >"$work/deb-vexofl
 objcopy -R .comment "$work/deb-vexoflash" "$work/deb"
 objcopy -R .comment "$work/root/usr/sbin/vexoflash" "$work/rpm"
 cmp "$work/deb" "$work/rpm" || { echo "FAIL: the RPM's program is not the .deb's" >&2; exit 1; }
+echo "--- rpm -e: /var/lib/vexoflash kept while it holds an operator's file"
+touch "$work/root/var/lib/vexoflash/image.bin"
+rpm -e --root "$work/root" --dbpath /var/lib/rpm vexoflash 2>>"$work/rpm.log" || { cat "$work/rpm.log"; exit 1; }
+[ -e "$work/root/var/lib/vexoflash/image.bin" ] && [ ! -e "$work/root/usr/sbin/vexoflash" ] ||
+  { echo "FAIL: rpm -e did not keep the working directory, or kept the program" >&2; exit 1; }
 echo "RPM checks passed"

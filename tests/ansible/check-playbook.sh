@@ -3,8 +3,9 @@
 # with a simulated vxtool, and checks how each vexoflash outcome shows in
 # Ansible: an update is "changed", an up-to-date device "ok", no device and
 # every other failure "failed" with vexoflash's message; and what the fleet
-# report says of it. One update runs through the README's playbook for one
-# host, which includes the role without waves. Unsigned images, as in a lab.
+# report says of it. One update runs through the playbook for one host of
+# docs/fleet.md, which includes the role without waves. Unsigned images, as
+# in a lab.
 #
 #   tests/ansible/check-playbook.sh [BUILD_DIR]
 #
@@ -42,8 +43,8 @@ export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
 export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
 export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
 
-# The README's playbook for one host.
-awk '/^<!-- one-host.yml -->$/ { f = 1; next } f && /^```/ { if (n++) exit; next } f' README.md >"$work/one-host.yml"
+# The fleet guide's playbook for one host (docs/fleet.md).
+awk '/^<!-- one-host.yml -->$/ { f = 1; next } f && /^```/ { if (n++) exit; next } f' docs/fleet.md >"$work/one-host.yml"
 
 failures=0
 runs=0
