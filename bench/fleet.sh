@@ -29,16 +29,9 @@ export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
 export ANSIBLE_PYTHON_INTERPRETER=/usr/bin/python3
 unset VXTOOL_SIM_STATE VXTOOL_SIM_ABSENT VXTOOL_SIM_STATUS VXTOOL_SIM_SIGNAL VXTOOL_SIM_DELAY
 
-# As root, each run gets a /run of its own, so that the runs of a wave do
-# not wait for one another through vexoflash's host lock (as on real hosts).
-cat >"$work/vexoflash" <<END
-#!/bin/sh
-if [ "\$(id -u)" -eq 0 ]; then
-  exec unshare -m --propagation private sh -c 'mount -t tmpfs -o mode=0755 tmpfs /run && exec "\$0" "\$@"' "$build/vexoflash" "\$@"
-fi
-exec "$build/vexoflash" "\$@"
-END
-chmod +x "$work/vexoflash"
+# shellcheck source=tests/ansible/own-run.sh
+. "$repo/tests/ansible/own-run.sh"
+write_own_run "$work/vexoflash" "$build"
 mkdir "$work/release"
 cp "$repo/tools/images/vexo3-image1.vx3" "$repo/tools/images/vexo3-image2.vx3" "$work/release/"
 "$repo/contrib/ansible/make-manifest" "$work/release/manifest.json" 0x62 \

@@ -38,17 +38,10 @@ export ANSIBLE_HOME="$work/ansible-home" ANSIBLE_LOCAL_TEMP="$work/ansible-tmp"
 export ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" ANSIBLE_RETRY_FILES_ENABLED=0
 export ANSIBLE_NOCOLOR=1 ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_STDOUT_CALLBACK=default
 
-# The hosts are all this machine: as root, each run gets a /run of its own
-# (a mount namespace), so that runs in one wave do not wait for one
-# another through vexoflash's host lock, as runs on real hosts would not.
-cat >"$work/vexoflash" <<END
-#!/bin/sh
-if [ "\$(id -u)" -eq 0 ]; then
-  exec unshare -m --propagation private sh -c 'mount -t tmpfs -o mode=0755 tmpfs /run && exec "\$0" "\$@"' "$build/vexoflash" "\$@"
-fi
-exec "$build/vexoflash" "\$@"
-END
-chmod +x "$work/vexoflash"
+# The hosts are all this machine.
+# shellcheck source=tests/ansible/own-run.sh
+. tests/ansible/own-run.sh
+write_own_run "$work/vexoflash" "$build"
 
 # The images under the names an operator would give them, in a directory
 # of their own: the rerun uses them by relative name from there.
